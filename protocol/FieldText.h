@@ -1,0 +1,33 @@
+#pragma once
+// Conversions between the parameter fields' texts and their values. Texts use the decimal
+// separator of the user's locale (QLocale()); parsing and printing never depend on the C locale.
+
+#include "serial/Exception.h"
+
+#include <QString>
+#include <QtGlobal>
+
+/// A field text that is not a number of the expected kind.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+/// Whole decimal number with optional sign that fits 32 bits; leading blanks are skipped and
+/// nothing may follow. Throws EConvertError "'<text>' is not a valid integer value".
+qint32 StrToInt(const QString &text);
+
+/// Decimal number with the locale's separator and optional exponent, at extended precision;
+/// blanks around it are skipped; "INF", "-INF" and "NAN" are accepted so that every stored value
+/// round-trips. Throws EConvertError "'<text>' is not a valid floating point value".
+long double StrToFloat(const QString &text);
+
+/// "%hu" of a 16-bit value.
+QString FormatU16(quint16 value);
+
+/// "%i" of a signed 32-bit value.
+QString FormatInt(qint32 value);
+
+/// A single-precision value widened to double, general format: at most 15 significant digits,
+/// no trailing zeros, fixed notation from 0.00001 up to 15 integer digits, else "1,5E-7" style.
+QString FormatReal(float value);
