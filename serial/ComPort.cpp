@@ -1,0 +1,249 @@
+// Port object: lifecycle, settings and their application to the device.
+
+#include "serial/ComPort.h"
+
+#include "serial/ComBackend.h"
+#include "serial/ComConvert.h"
+
+#include <QFile>
+#include <algorithm>
+#include <system_error>
+
+TCustomComPort::TCustomComPort(QObject *parent)
+    : QObject(parent), FBackend(CreateSystemComBackend())
+{
+    FParity.SetComPort(this);
+    FFlowControl.SetComPort(this);
+    FTimeouts.SetComPort(this);
+    FBuffer.SetComPort(this);
+}
+
+TCustomComPort::~TCustomComPort()
+{
+    // A handler may belong to an owner that is already going away: no reports from here.
+    OnException = nullptr;
+    try {
+        Close();
+    } catch (...) {
+    }
+    for (TAsync *a : FPending)
+        a->Port = nullptr, a->Completed = true;
+    FPending.clear();
+    if (FHandle >= 0)
+        FBackend->Close(FHandle);
+}
+
+bool TCustomComPort::SetBackend(std::shared_ptr<TComBackend> Backend)
+{
+    if (FConnected || !Backend)
+        return false;
+    FBackend = std::move(Backend);
+    return true;
+}
+
+void TCustomComPort::CallException(quint16 AnException, qint64 WinError)
+{
+    if (!OnException) {
+        if (WinError > 0)
+            throw EComPort(AnException, int(WinError));
+        throw EComPort::CreateNoWinCode(AnException);
+    }
+    QString winMessage;
+    if (WinError > 0)
+        winMessage = QStringLiteral("System Error.  Code: %1.\r\n%2")
+                         .arg(WinError)
+                         .arg(QString::fromStdString(std::system_category().message(int(WinError))));
+    OnException(this, TComExceptions(AnException - 1), ComErrorText(AnException), WinError,
+                winMessage);
+}
+
+// Connection ------------------------------------------------------------------------------
+
+void TCustomComPort::Open()
+{
+    if (FConnected)
+        return;
+    DoBeforeOpen();
+    CreateHandle();
+    // A handler that swallowed the open failure leaves nothing to configure: stay closed.
+    if (FHandle < 0)
+        return;
+    FConnected = true;
+    try {
+        SetupComPort();
+    } catch (...) {
+        DestroyHandle();
+        FConnected = false;
+        throw;
+    }
+    FErrorBase = {};
+    FBackend->ErrorCounts(FHandle, FErrorBase); // errors from before the open are not ours
+    FThreadCreated = false;
+    DoAfterOpen();
+}
+
+void TCustomComPort::Close()
+{
+    if (!FConnected)
+        return;
+    DoBeforeClose();
+    AbortAllAsync();
+    DestroyHandle();
+    FConnected = false;
+    DoAfterClose();
+}
+
+void TCustomComPort::SetConnected(bool Value)
+{
+    if (Value != FConnected)
+        Value ? Open() : Close();
+}
+
+void TCustomComPort::CreateHandle()
+{
+    const QString path = FPort.startsWith(QLatin1Char('/')) ? FPort : QStringLiteral("/dev/") + FPort;
+    int handle = -1;
+    const int err = FBackend->Open(QFile::encodeName(path), handle);
+    FHandle = handle;
+    if (err != 0)
+        CallException(CE_OpenFailed + 1, err);
+}
+
+void TCustomComPort::DestroyHandle()
+{
+    if (FHandle < 0)
+        return;
+    // The descriptor is gone even when close reports an error; keeping the number would let
+    // a later open elsewhere in the process be mistaken for this device.
+    FBackend->Close(FHandle);
+    FHandle = -1;
+}
+
+void TCustomComPort::SetupComPort()
+{
+    ApplyBuffer();
+    ApplyDCB();
+    ApplyTimeouts();
+}
+
+void TCustomComPort::BeginUpdate() { ++FUpdateCount; }
+
+void TCustomComPort::EndUpdate()
+{
+    if (FUpdateCount <= 0)
+        return;
+    if (--FUpdateCount == 0)
+        SetupComPort();
+}
+
+void TCustomComPort::ApplyDCB()
+{
+    if (!CanApply())
+        return;
+    TLineSettings s;
+    s.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
+    s.DataBits = 5 + int(FDataBits);
+    s.Parity = FParity.Bits();
+    s.ParityCheck = FParity.Check();
+    s.TwoStopBits = FStopBits != sbOneStopBit;
+    s.RtsCtsFlow = FFlowControl.OutCTSFlow() || FFlowControl.ControlRTS() == rtsHandshake;
+    s.XonXoffOut = FFlowControl.XonXoffOut();
+    s.XonXoffIn = FFlowControl.XonXoffIn();
+    s.XonChar = quint8(FFlowControl.XonChar().unicode() & 0xFF);
+    s.XoffChar = quint8(FFlowControl.XoffChar().unicode() & 0xFF);
+    // DTR handshake has no terminal equivalent: the line is simply held active.
+    s.Dtr = FFlowControl.ControlDTR() == dtrDisable ? 0 : 1;
+    s.Rts = FFlowControl.ControlRTS() == rtsEnable ? 1 : 0;
+    if (int err = FBackend->Apply(FHandle, s))
+        CallException(CE_SetStateFailed + 1, err);
+}
+
+// Timeouts are kept by the port and enforced at every read and write; queue sizes have no
+// terminal equivalent. Neither can fail.
+void TCustomComPort::ApplyTimeouts() {}
+void TCustomComPort::ApplyBuffer() {}
+
+void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }
+void TCustomComPort::DoAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
+void TCustomComPort::DoBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
+void TCustomComPort::DoBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
+
+// Properties ------------------------------------------------------------------------------
+
+void TCustomComPort::SetPort(const QString &Value)
+{
+    if (Value == FPort)
+        return;
+    FPort = Value;
+    if (FConnected) {
+        Close();
+        Open();
+    }
+}
+
+namespace {
+template <typename T>
+bool Store(T &Field, const T &Value)
+{
+    if (Field == Value)
+        return false;
+    Field = Value;
+    return true;
+}
+} // namespace
+
+void TCustomComPort::SetBaudRate(TBaudRate Value) { if (Store(FBaudRate, Value)) ApplyDCB(); }
+void TCustomComPort::SetCustomBaudRate(int Value) { if (Store(FCustomBaudRate, Value)) ApplyDCB(); }
+void TCustomComPort::SetStopBits(TStopBits Value) { if (Store(FStopBits, Value)) ApplyDCB(); }
+void TCustomComPort::SetDataBits(TDataBits Value) { if (Store(FDataBits, Value)) ApplyDCB(); }
+void TCustomComPort::SetDiscardNull(bool Value) { if (Store(FDiscardNull, Value)) ApplyDCB(); }
+void TCustomComPort::SetEventChar(QChar Value) { if (Store(FEventChar, Value)) ApplyDCB(); }
+
+void TCustomComPort::SetParity(const TComParity &Value)
+{
+    FParity.Assign(Value);
+    ApplyDCB();
+}
+
+void TCustomComPort::SetFlowControl(const TComFlowControl &Value)
+{
+    FFlowControl.Assign(Value);
+    ApplyDCB();
+}
+
+void TCustomComPort::SetTimeouts(const TComTimeouts &Value)
+{
+    FTimeouts.Assign(Value);
+    ApplyTimeouts();
+}
+
+void TCustomComPort::SetBuffer(const TComBuffer &Value)
+{
+    FBuffer.Assign(Value);
+    ApplyBuffer();
+}
+
+void TCustomComPort::SetSyncMethod(TSyncMethod Value)
+{
+    if (Value == FSyncMethod)
+        return;
+    if (FConnected)
+        return CallException(CE_ConnChangeProp + 1);
+    FSyncMethod = Value;
+}
+
+void TCustomComPort::SetEventThreadPriority(TThreadPriority Value)
+{
+    if (Value == FEventThreadPriority)
+        return;
+    if (FConnected)
+        return CallException(CE_ConnChangeProp + 1);
+    FEventThreadPriority = Value;
+}
+
+void TCustomComPort::SetTriggersOnRxChar(bool Value)
+{
+    if (FHasLink)
+        CallException(CE_HasLink + 1);
+    FTriggersOnRxChar = Value;
+}

@@ -1,0 +1,229 @@
+#pragma once
+// The serial port object: the port name, every line setting, opening and closing the
+// device, synchronous and asynchronous reads and writes, modem lines and queue state.
+//
+// Settings apply lazily: on a closed port a setter only stores the value, on an open port
+// the value reaches the device at once unless an update batch (BeginUpdate/EndUpdate) is
+// open. Every failure goes through CallException: it raises EComPort, or, when OnException
+// is assigned, hands the facts to that handler and the operation goes on.
+//
+// Linux: Port is a device name; an absolute path is used as it stands, any other name is
+// taken relative to /dev. The device is opened exclusively (a second open fails with code 1,
+// also within one process). Settings with no terminal equivalent (DSR flow and sensitivity,
+// TxContinueOnXoff, DiscardNull, parity ErrorChar replacement, RTS toggle, DTR handshake,
+// queue sizes) are kept and reported back but not applied.
+
+#include "serial/ComAsync.h"
+#include "serial/ComError.h"
+#include "serial/ComSettings.h"
+#include "serial/ComTypes.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class TComBackend;
+
+class TCustomComPort : public QObject {
+    Q_OBJECT
+public:
+    explicit TCustomComPort(QObject *parent = nullptr);
+    /// Closes the port.
+    ~TCustomComPort() override;
+
+    /// Replaces the device layer (tests substitute one that fakes lines and errors).
+    /// Only on a closed port; returns false otherwise.
+    bool SetBackend(std::shared_ptr<TComBackend> Backend);
+    TComBackend &Backend() const { return *FBackend; }
+
+    // Connection -----------------------------------------------------------------------
+    void Open();
+    void Close();
+    bool Connected() const { return FConnected; }
+    void SetConnected(bool Value);
+    /// The open file descriptor, -1 when closed.
+    int Handle() const { return FHandle; }
+    void BeginUpdate();
+    void EndUpdate();
+
+    // Properties -----------------------------------------------------------------------
+    QString Port() const { return FPort; }
+    /// A different name is stored; an open port is closed and opened again on it.
+    void SetPort(const QString &Value);
+    TBaudRate BaudRate() const { return FBaudRate; }
+    void SetBaudRate(TBaudRate Value);
+    int CustomBaudRate() const { return FCustomBaudRate; }
+    void SetCustomBaudRate(int Value);
+    TStopBits StopBits() const { return FStopBits; }
+    void SetStopBits(TStopBits Value);
+    TDataBits DataBits() const { return FDataBits; }
+    void SetDataBits(TDataBits Value);
+    bool DiscardNull() const { return FDiscardNull; }
+    void SetDiscardNull(bool Value);
+    QChar EventChar() const { return FEventChar; }
+    void SetEventChar(QChar Value);
+
+    TComParity &Parity() { return FParity; }
+    const TComParity &Parity() const { return FParity; }
+    void SetParity(const TComParity &Value);
+    TComFlowControl &FlowControl() { return FFlowControl; }
+    const TComFlowControl &FlowControl() const { return FFlowControl; }
+    void SetFlowControl(const TComFlowControl &Value);
+    TComTimeouts &Timeouts() { return FTimeouts; }
+    const TComTimeouts &Timeouts() const { return FTimeouts; }
+    void SetTimeouts(const TComTimeouts &Value);
+    TComBuffer &Buffer() { return FBuffer; }
+    const TComBuffer &Buffer() const { return FBuffer; }
+    void SetBuffer(const TComBuffer &Value);
+
+    TComEvents Events() const { return FEvents; }
+    void SetEvents(TComEvents Value) { FEvents = Value; }
+    TSyncMethod SyncMethod() const { return FSyncMethod; }
+    /// Code 14 on an open port.
+    void SetSyncMethod(TSyncMethod Value);
+    TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
+    /// Code 14 on an open port.
+    void SetEventThreadPriority(TThreadPriority Value);
+    /// True only while set and no link takes the received data.
+    bool GetTriggersOnRxChar() const { return FTriggersOnRxChar && !FHasLink; }
+    bool TriggersOnRxChar() const { return GetTriggersOnRxChar(); }
+    /// Code 22 while a link takes the received data; the value is stored all the same.
+    void SetTriggersOnRxChar(bool Value);
+    TStoredProps StoredProps() const { return FStoredProps; }
+    void SetStoredProps(TStoredProps Value) { FStoredProps = Value; }
+    /// Code page of the text operations: 0 (and 65001) is UTF-8; e.g. 1251 is windows-1251.
+    quint32 CodePage() const { return FCodePage; }
+    void SetCodePage(quint32 Value) { FCodePage = Value; }
+
+    // Handlers (line events are delivered by the event thread) ----------------------------
+    TRxCharEvent OnRxChar;
+    TRxBufEvent OnRxBuf;
+    TNotifyEvent OnTxEmpty;
+    TNotifyEvent OnBreak;
+    TNotifyEvent OnRing;
+    TComSignalEvent OnCTSChange;
+    TComSignalEvent OnDSRChange;
+    TComSignalEvent OnRLSDChange;
+    TComErrorEvent OnError;
+    TNotifyEvent OnRxFlag;
+    TNotifyEvent OnAfterOpen;
+    TNotifyEvent OnAfterClose;
+    TNotifyEvent OnBeforeOpen;
+    TNotifyEvent OnBeforeClose;
+    TNotifyEvent OnRx80Full;
+    TComExceptionEvent OnException;
+
+    // Line operations --------------------------------------------------------------------
+    /// Modem input lines; a device without modem lines reads all off.
+    TComSignals Signals();
+    TComStateFlags StateFlags();
+    /// Line errors since the last call (read and clear). Parity counts only with Parity.Check.
+    TComErrors LastErrors();
+    void SetDTR(bool OnOff);
+    void SetRTS(bool OnOff);
+    /// true: output resumes as if XON was received; false: as if XOFF was received.
+    void SetXonXoff(bool OnOff);
+    void SetBreak(bool OnOff);
+    void TransmitChar(QChar Ch);
+
+    // Reading and writing -------------------------------------------------------------------
+    int WriteAsync(const void *Buffer, int Count, PAsync &AsyncPtr);
+    int Write(const void *Buffer, int Count);
+    /// Sends the low 8 bits of each character. Str is left as it was (the bytes are copied).
+    int WriteStrAsync(QString &Str, PAsync &AsyncPtr);
+    int WriteStr(QString Str);
+    /// Encodes Str in CodePage and sends the bytes.
+    int WriteUnicodeString(const QString &Str);
+    int ReadAsync(void *Buffer, int Count, PAsync &AsyncPtr);
+    int Read(void *Buffer, int Count);
+    /// Sizes Str to Count bytes and reads into it; Str must live until the wait.
+    int ReadStrAsync(QByteArray &Str, int Count, PAsync &AsyncPtr);
+    /// Str becomes the bytes read, byte b as the character U+00bb.
+    int ReadStr(QString &Str, int Count);
+    /// Reads up to Count bytes and decodes them in CodePage; returns the characters produced.
+    int ReadUnicodeString(QString &Str, int Count);
+    /// Drives the operation to its end and returns the bytes moved.
+    int WaitForAsync(PAsync &AsyncPtr);
+    /// Takes one non-blocking step and tells whether the operation has ended.
+    bool IsAsyncCompleted(PAsync AsyncPtr);
+    /// Ends every pending operation with the bytes it moved so far; queued bytes stay.
+    void AbortAllAsync();
+    void ClearBuffer(bool Input, bool Output);
+    int InputCount();
+    int OutputCount();
+    /// One-shot wait for line events without the event thread. StopEvent is a descriptor
+    /// that becomes readable to end the wait early (-1 for none); Timeout -1 waits forever.
+    void WaitForEvent(TComEvents &Events, int StopEvent, int Timeout);
+
+protected:
+    /// Raises EComPort, or reports to OnException and returns.
+    void CallException(quint16 AnException, qint64 WinError = 0);
+
+    virtual void CreateHandle();
+    virtual void DestroyHandle();
+    virtual void SetupComPort();
+    virtual void ApplyDCB();
+    virtual void ApplyTimeouts();
+    virtual void ApplyBuffer();
+
+    virtual void DoAfterClose();
+    virtual void DoAfterOpen();
+    virtual void DoBeforeClose();
+    virtual void DoBeforeOpen();
+
+    bool CanApply() const { return FConnected && FUpdateCount == 0; }
+
+    // Kept for the event thread and links.
+    bool FThreadCreated = false;
+    bool FHasLink = false;
+
+private:
+    friend class TComParity;
+    friend class TComFlowControl;
+    friend class TComTimeouts;
+    friend class TComBuffer;
+    friend void DoneAsync(PAsync &AsyncPtr);
+
+    // Asynchronous operations in flight.
+    void StepAsync(TAsync &Async, int WaitMs);
+    void StepRead(TAsync &Async, int WaitMs);
+    void StepWrite(TAsync &Async, int WaitMs);
+    void FinishAsync(TAsync &Async);
+    void ForgetAsync(TAsync &Async);
+    void ReportLineFailure(quint16 Code, int Err);
+    /// Reads the driver's error counters and returns what changed since the last read.
+    TComErrors CollectErrors(bool Report);
+
+    std::shared_ptr<TComBackend> FBackend;
+    int FHandle = -1;
+    int FUpdateCount = 0;
+    bool FConnected = false;
+    TBaudRate FBaudRate = br9600;
+    int FCustomBaudRate = 9600;
+    QString FPort = QStringLiteral("COM1");
+    TStopBits FStopBits = sbOneStopBit;
+    TDataBits FDataBits = dbEight;
+    bool FDiscardNull = false;
+    QChar FEventChar{0};
+    TComEvents FEvents = AllComEvents;
+    TComBuffer FBuffer;
+    TComParity FParity;
+    TComTimeouts FTimeouts;
+    TComFlowControl FFlowControl;
+    TSyncMethod FSyncMethod = smThreadSync;
+    TThreadPriority FEventThreadPriority = tpNormal;
+    bool FTriggersOnRxChar = true;
+    TStoredProps FStoredProps{spBasic};
+    quint32 FCodePage = 0;
+    std::vector<TAsync *> FPending;
+    TLineErrorCounts FErrorBase;
+};
+
+/// The port object as placed on a form; it adds no behaviour.
+class TComPort : public TCustomComPort {
+    Q_OBJECT
+public:
+    explicit TComPort(QObject *parent = nullptr) : TCustomComPort(parent) {}
+};
