@@ -1,0 +1,183 @@
+#include "protocol/Commands.h"
+
+#include "protocol/DeviceHost.h"
+#include "protocol/Exchange.h"
+#include "protocol/FieldText.h"
+#include "protocol/Timer.h"
+
+#include <limits>
+
+namespace {
+
+const QString ErrorCaption = QStringLiteral("Error");
+
+void ShowCommandError(const char *name, const char *what)
+{
+    frmMain->ErrorBox(QStringLiteral("Ошибка при команде %1: %2").arg(QLatin1String(name), QString::fromUtf8(what)),
+                      ErrorCaption);
+}
+
+void ShowFailed(const char *name)
+{
+    ShowCommandError(name, "ошибка выполнения команды.");
+}
+
+void ShowNak(const char *name)
+{
+    ShowCommandError(name, "получен негативный ответ.");
+}
+
+/// Length of the reply frame at the front of a completed transaction's buffer.
+quint32 ReplyLength(const TReplyBuffer &reply)
+{
+    return ReadU16(reply.data() + 1);
+}
+
+/// True when the reply's payload holds `width` bytes at the value offset.
+bool Holds(const TReplyBuffer &reply, int width)
+{
+    return ReplyLength(reply) >= quint32(ResponsePayload + width + 1);
+}
+
+/// Puts the timer's interval back when the command ends, also by an exception.
+class TIntervalGuard {
+public:
+    explicit TIntervalGuard(TTimer &timer) : FTimer(timer), FSaved(timer.Interval()) {}
+    ~TIntervalGuard() { FTimer.SetInterval(FSaved); }
+    TIntervalGuard(const TIntervalGuard &) = delete;
+    TIntervalGuard &operator=(const TIntervalGuard &) = delete;
+
+private:
+    TTimer &FTimer;
+    int FSaved;
+};
+
+/// Runs a command whose ACK carries a value of `width` bytes at the value offset; `show`
+/// takes the reply on success.
+template <typename Show>
+int ValueCommand(const char *name, const QByteArray &request, int width, Show show)
+{
+    TReplyBuffer reply;
+    quint32 count = 0;
+    const int result = Exchange(request, reply, count);
+    if (result != ExchangeOk) {
+        ShowFailed(name);
+        return result;
+    }
+    if (reply[0] != FrameAck) {
+        ShowNak(name);
+        return -1;
+    }
+    if (!Holds(reply, width)) {
+        // Reading the value anyway would show bytes from beyond the frame.
+        ShowFailed(name);
+        return CommandReplyTooShort;
+    }
+    show(reply);
+    return 0;
+}
+
+int U16Parameter(TCommand code, const char *name, TDeviceField field, bool write)
+{
+    QByteArray payload;
+    if (write)
+        payload = U16Bytes(quint16(StrToInt(frmMain->FieldText(field))));
+    return ValueCommand(name, BuildRequest(code, payload), 2, [field](const TReplyBuffer &reply) {
+        frmMain->SetFieldText(field, FormatU16(ReadU16(reply.data() + ResponsePayload)));
+    });
+}
+
+int Calibration(TCommand code, const char *name, TDeviceField field, bool run)
+{
+    TTimer &timer = frmMain->TimeoutTimer();
+    TIntervalGuard guard(timer);
+    QByteArray payload;
+    if (run) {
+        const qint64 wait = qint64(StrToInt(frmMain->FieldText(dfCalTime))) + 50;
+        // A negative averaging time left in the field must not disable the time-out.
+        if (wait <= 0)
+            timer.SetInterval(DefaultTimerInterval);
+        else
+            timer.SetInterval(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
+        payload = QByteArray(1, '\1');
+    }
+    return ValueCommand(name, BuildRequest(code, payload), 2, [field](const TReplyBuffer &reply) {
+        frmMain->SetFieldText(field, FormatU16(ReadU16(reply.data() + ResponsePayload)));
+    });
+}
+
+} // namespace
+
+int DevCommMode(quint8 mode)
+{
+    TTimer &timer = frmMain->TimeoutTimer();
+    TIntervalGuard guard(timer);
+    timer.SetInterval(50);
+    TReplyBuffer reply;
+    quint32 count = 0;
+    Exchange(BuildRequest(TCommand::COMM_MODE, QByteArray(1, char(mode))), reply, count);
+    return 0;
+}
+
+int DevId(quint16 &devType, quint16 &firmware)
+{
+    return ValueCommand("ID", BuildRequest(TCommand::ID), 4, [&](const TReplyBuffer &reply) {
+        devType = ReadU16(reply.data() + ResponsePayload);
+        firmware = ReadU16(reply.data() + ResponsePayload + 2);
+    });
+}
+
+int DevSaveConf()
+{
+    bool stored = false;
+    const int result = ValueCommand("SAVE_CONF", BuildRequest(TCommand::SAVE_CONF), 1,
+                                    [&](const TReplyBuffer &reply) { stored = reply[ResponsePayload] == 0; });
+    if (result != 0)
+        return result;
+    if (!stored) {
+        ShowCommandError("SAVE_CONF", "внутренняя ошибка устройства.");
+        return -1;
+    }
+    return 0;
+}
+
+int DevInertTWork(bool write)
+{
+    return U16Parameter(TCommand::CMD_SET_INERT_T_WORK, "CMD_SET_INERT_T_WORK", dfInertWork, write);
+}
+
+int DevInertTCalib(bool write)
+{
+    return U16Parameter(TCommand::CMD_SET_INERT_T_CALIB, "CMD_SET_INERT_T_CALIB", dfInertCalib, write);
+}
+
+int DevCalStabTime(bool write)
+{
+    return U16Parameter(TCommand::CMD_SET_CAL_STAB_TIME, "CMD_SET_CAL_STAB_TIME", dfCalTime, write);
+}
+
+int DevInpFltTime(bool write)
+{
+    return U16Parameter(TCommand::CMD_SET_INP_FLT_TIME, "CMD_SET_INP_FLT_TIME", dfInpFlt, write);
+}
+
+int DevHystWidth(bool write)
+{
+    QByteArray payload;
+    if (write)
+        payload = FloatBytes(float(StrToFloat(frmMain->FieldText(dfHystWidth))));
+    return ValueCommand("CMD_SET_HYST_WIDTH", BuildRequest(TCommand::CMD_SET_HYST_WIDTH, payload), 4,
+                        [](const TReplyBuffer &reply) {
+                            frmMain->SetFieldText(dfHystWidth, FormatReal(ReadFloat(reply.data() + ResponsePayload)));
+                        });
+}
+
+int DevCalOn(bool run)
+{
+    return Calibration(TCommand::CMD_CAL_ON, "CMD_CAL_ON", dfCalOn, run);
+}
+
+int DevCalOff(bool run)
+{
+    return Calibration(TCommand::CMD_CAL_OFF, "CMD_CAL_OFF", dfCalOff, run);
+}

@@ -1,0 +1,3 @@
+#include "protocol/DeviceHost.h"
+
+TDeviceHost *frmMain = nullptr;
