@@ -1,0 +1,93 @@
+#include "app/FieldLimits.h"
+
+#include "protocol/FieldText.h"
+
+#include <cmath>
+#include <limits>
+
+std::array<FieldLimit, 5> FieldLimits{};
+
+namespace {
+
+FieldLimit IntegerRow(qint32 min, qint32 max)
+{
+    FieldLimit row;
+    row.Max.Int = max;
+    row.Min.Int = min;
+    row.OnEntry.Int = 0;
+    row.Kind = lkInteger;
+    return row;
+}
+
+FieldLimit RealRow(float min, float max)
+{
+    FieldLimit row;
+    row.Max.Real = max;
+    row.Min.Real = min;
+    row.OnEntry.Real = 0.0f;
+    row.Kind = lkReal;
+    return row;
+}
+
+} // namespace
+
+void FillFieldLimits()
+{
+    // The integer fields go to the sensor as 16-bit values; below 5 ms the sensor misbehaves.
+    FieldLimits[0] = IntegerRow(5, 65535); // txtInertWork
+    FieldLimits[1] = IntegerRow(5, 65535); // txtInpFlt
+    FieldLimits[2] = IntegerRow(5, 65535); // txtInertCalib
+    FieldLimits[3] = IntegerRow(5, 65535); // txtCalTime
+    FieldLimits[4] = RealRow(1.0f, 50.0f); // txtHystWidth
+}
+
+FieldLimit &FieldLimitOf(int tag)
+{
+    return FieldLimits.at(size_t(tag));
+}
+
+float NarrowToSingle(long double value)
+{
+    // Half a unit in the last place above the largest single value rounds to infinity.
+    const long double overflow = static_cast<long double>(std::numeric_limits<float>::max()) + std::ldexp(1.0L, 103);
+    if (value >= overflow)
+        return std::numeric_limits<float>::infinity();
+    if (value <= -overflow)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+bool IsOutOfRange(const FieldLimit &limit, const QString &text)
+{
+    if (limit.Kind == lkInteger) {
+        const qint32 v = StrToInt(text);
+        return v > limit.Max.Int || v < limit.Min.Int;
+    }
+    // Compared at full precision: a value just above the bound must not round onto it.
+    const long double v = StrToFloat(text);
+    return v > static_cast<long double>(limit.Max.Real) || v < static_cast<long double>(limit.Min.Real);
+}
+
+QString RangeMessage(const FieldLimit &limit)
+{
+    if (limit.Kind == lkInteger)
+        return QString::asprintf("Введено значение вне допустимого диапазона. Значение в данном поле "
+                                 "должно лежать в пределах от %d до %d.",
+                                 limit.Min.Int, limit.Max.Int);
+    return QString::asprintf("Введено значение вне допустимого диапазона. Значение в данном поле "
+                             "должно лежать в пределах от %f до %f.",
+                             double(limit.Min.Real), double(limit.Max.Real));
+}
+
+void StoreOnEntry(FieldLimit &limit, const QString &text)
+{
+    if (limit.Kind == lkInteger)
+        limit.OnEntry.Int = StrToInt(text);
+    else
+        limit.OnEntry.Real = NarrowToSingle(StrToFloat(text));
+}
+
+QString OnEntryText(const FieldLimit &limit)
+{
+    return limit.Kind == lkInteger ? FormatInt(limit.OnEntry.Int) : FormatReal(limit.OnEntry.Real);
+}

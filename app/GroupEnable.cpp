@@ -1,0 +1,34 @@
+#include "app/GroupEnable.h"
+
+#include <QVariant>
+#include <QWidget>
+
+namespace {
+const char *const tagProperty = "Tag";
+}
+
+int Tag(const QWidget *control)
+{
+    return control->property(tagProperty).toInt();
+}
+
+void SetTag(QWidget *control, int tag)
+{
+    control->setProperty(tagProperty, tag);
+}
+
+void SetGroupEnabled(bool enabled, QWidget *container)
+{
+    for (QObject *object : container->children()) {
+        auto *child = qobject_cast<QWidget *>(object);
+        if (!child)
+            continue;
+        if (Tag(child) == NestedGroupTag) {
+            SetGroupEnabled(enabled, child);
+        } else {
+            child->setEnabled(enabled);
+            child->repaint();
+        }
+    }
+    container->setEnabled(enabled);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Enabling and disabling a group of controls at once (the controls of a running connection).
+
+class QWidget;
+
+/// Tag that marks a nested container whose own children are switched one by one.
+inline constexpr int NestedGroupTag = 170;
+
+/// The integer Tag of a control (0 when it has none).
+int Tag(const QWidget *control);
+void SetTag(QWidget *control, int tag);
+
+/// Switches every child control of container, descending into children tagged
+/// NestedGroupTag, repaints each at once, then switches the container itself.
+void SetGroupEnabled(bool enabled, QWidget *container);

@@ -1,0 +1,268 @@
+#include "app/MainWindow.h"
+
+#include "app/Application.h"
+#include "app/FieldFocus.h"
+#include "app/GroupEnable.h"
+#include "app/MessageBox.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QToolButton>
+
+// Resources of a static library must be pulled in by name.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+constexpr int clientWidth = 499;
+constexpr int clientHeight = 191;
+constexpr int buttonWidth = 31;
+constexpr int buttonHeight = 30;
+constexpr int dividerWidth = 8;
+constexpr int editX = 150;
+constexpr int labelX = 8;
+
+QIcon ToolbarIcon(const char *themeName, const char *resource)
+{
+    return QIcon::fromTheme(QString::fromLatin1(themeName), QIcon(QString::fromLatin1(resource)));
+}
+
+QLabel *AddLabel(QWidget *parent, const char *name, const char *text, int x, int y)
+{
+    auto *label = new QLabel(QString::fromUtf8(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+struct TEditSpec {
+    const char *Name;
+    int Y;
+    int Tag;
+    const char *Text;
+    bool DigitsOnly;
+    bool ReadOnly;
+    const char *Hint;
+};
+
+QLineEdit *AddEdit(QWidget *parent, const TEditSpec &spec)
+{
+    auto *edit = new QLineEdit(QString::fromUtf8(spec.Text), parent);
+    edit->setObjectName(QString::fromLatin1(spec.Name));
+    edit->setGeometry(editX, spec.Y, 66, 24);
+    SetTag(edit, spec.Tag);
+    edit->setReadOnly(spec.ReadOnly);
+    edit->setToolTip(QString::fromUtf8(spec.Hint));
+    if (spec.DigitsOnly)
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    return edit;
+}
+
+QToolButton *AddToolButton(QWidget *bar, const char *name, const char *hint, const QIcon &icon, int tag, int x)
+{
+    auto *button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, 0, buttonWidth, buttonHeight);
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus); // a toolbar click leaves the field the user is in
+    SetTag(button, tag);
+    return button;
+}
+
+void AddDivider(QWidget *bar, const char *name, int x)
+{
+    auto *divider = new QFrame(bar);
+    divider->setObjectName(QString::fromLatin1(name));
+    divider->setFrameShape(QFrame::VLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    divider->setGeometry(x, 2, dividerWidth, buttonHeight - 4);
+}
+
+// Group captions are bold, their contents are not.
+void UseNormalFont(QGroupBox *group, const QFont &normal)
+{
+    for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setFont(normal);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+{
+    InitResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Level sensor configurator"));
+    setFixedSize(clientWidth, clientHeight);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(14);
+    setFont(font);
+
+    ilTBIcons = {ToolbarIcon("document-open", ":/icons/open.svg"), ToolbarIcon("document-save", ":/icons/save.svg"),
+                 ToolbarIcon("go-up", ":/icons/to-device.svg"), ToolbarIcon("go-down", ":/icons/from-device.svg"),
+                 ToolbarIcon("help-about", ":/icons/about.svg")};
+
+    CreateToolbar();
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(278, 0, 480, 42);
+    Image1->setPixmap(QIcon(QStringLiteral(":/images/banner.svg")).pixmap(480, 42));
+    CreateWorkGroup();
+    CreateCalibrationGroup();
+    CreateDialogs();
+
+    setTabOrder(ccbPort, txtInertWork);
+    setTabOrder(txtInertWork, txtInpFlt);
+    setTabOrder(txtInpFlt, txtHystWidth);
+    setTabOrder(txtHystWidth, txtInertCalib);
+    setTabOrder(txtInertCalib, txtCalTime);
+    setTabOrder(txtCalTime, cmdCalOn);
+    setTabOrder(cmdCalOn, txtCalOn);
+    setTabOrder(txtCalOn, cmdCalOff);
+    setTabOrder(cmdCalOff, txtCalOff);
+
+    FFieldFocus = new TFieldFocus([this](QLineEdit *field) { limits_OnEnter(field); },
+                                  [this](QLineEdit *field) { limits_OnExit(field); }, this);
+    for (QLineEdit *field : {txtInertWork, txtInpFlt, txtHystWidth, txtInertCalib, txtCalTime})
+        FFieldFocus->Watch(field);
+
+    if (QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    SetMessageBoxOwner(this);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    SetMessageBoxOwner(nullptr);
+}
+
+void TfrmMain::CreateToolbar()
+{
+    tlbToolbar = new QWidget(this);
+    tlbToolbar->setObjectName(QStringLiteral("tlbToolbar"));
+    tlbToolbar->setGeometry(0, 3, 277, 30);
+
+    int x = 0;
+    ToolButton1 = AddToolButton(tlbToolbar, "ToolButton1", "Открыть файл", ilTBIcons[0], 0, x);
+    tbSave = AddToolButton(tlbToolbar, "tbSave", "Сохранить файл", ilTBIcons[1], 1, x += buttonWidth);
+    AddDivider(tlbToolbar, "ToolButton3", x += buttonWidth);
+
+    // Placeholder list until the port component provides the machine's ports.
+    ccbPort = new QComboBox(tlbToolbar);
+    ccbPort->setObjectName(QStringLiteral("ccbPort"));
+    ccbPort->setEditable(false);
+    ccbPort->setGeometry(x += dividerWidth, (buttonHeight - 24) / 2, 97, 24);
+    ccbPort->setToolTip(QStringLiteral("Выбор COM-порта"));
+    ccbPort->addItem(QStringLiteral("COM1"));
+    ccbPort->setCurrentIndex(0);
+
+    AddDivider(tlbToolbar, "ToolButton4", x += 97);
+    tbUpload = AddToolButton(tlbToolbar, "tbUpload", "Выгрузить из устройства на ПК", ilTBIcons[3], 0, x += dividerWidth);
+    tbDownload = AddToolButton(tlbToolbar, "tbDownload", "Загрузить с ПК в устройство", ilTBIcons[2], 0, x += buttonWidth);
+    AddDivider(tlbToolbar, "ToolButton7", x += buttonWidth);
+    tbAbout = AddToolButton(tlbToolbar, "tbAbout", "О программе", ilTBIcons[4], 1, x += dividerWidth);
+
+    connect(ToolButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { ToolButton1Click(); }); });
+    connect(tbSave, &QToolButton::clicked, this, [this] { RunHandler([this] { tbSaveClick(); }); });
+    connect(tbAbout, &QToolButton::clicked, this, [this] { RunHandler([this] { tbAboutClick(); }); });
+}
+
+void TfrmMain::CreateWorkGroup()
+{
+    gbWork = new QGroupBox(QStringLiteral("Работа"), this);
+    gbWork->setObjectName(QStringLiteral("gbWork"));
+    gbWork->setGeometry(0, 45, 246, 140);
+    QFont bold = font();
+    bold.setBold(true);
+    gbWork->setFont(bold);
+
+    AddLabel(gbWork, "Label8", "Постоянная времени:", labelX, 38);
+    txtInertWork = AddEdit(gbWork, {"txtInertWork", 34, 0, "25", true, false,
+                                    "Постоянная времени инерционного звена входного фильтра в режиме нормальной работы."});
+    AddLabel(gbWork, "Label9", "мс.", 219, 38);
+    AddLabel(gbWork, "Label10", "Время переключения:", labelX, 65);
+    txtInpFlt = AddEdit(gbWork, {"txtInpFlt", 61, 1, "100", true, false,
+                                 "Минимальное время переключения выходного сигнала в режиме нормальной работы."});
+    AddLabel(gbWork, "Label11", "мс.", 219, 65);
+    AddLabel(gbWork, "Label12", "Ширина гистерезиса:", labelX, 92);
+    txtHystWidth = AddEdit(gbWork, {"txtHystWidth", 88, 4, "5", false, false,
+                                    "Ширина петли гистерезиса переключения в режиме нормальной работы, % от разницы "
+                                    "между чувствительностью включения и выключения."});
+    AddLabel(gbWork, "Label13", "%", 219, 92);
+    UseNormalFont(gbWork, font());
+}
+
+void TfrmMain::CreateCalibrationGroup()
+{
+    gbCal = new QGroupBox(QStringLiteral("Калибровка"), this);
+    gbCal->setObjectName(QStringLiteral("gbCal"));
+    gbCal->setGeometry(249, 45, 248, 140);
+    QFont bold = font();
+    bold.setBold(true);
+    gbCal->setFont(bold);
+
+    const char *averagingHint = "Время усреднения сигнала в режиме калибровки";
+    AddLabel(gbCal, "Label4", "Постоянная времени:", labelX, 22);
+    txtInertCalib = AddEdit(gbCal, {"txtInertCalib", 18, 2, "100", true, false,
+                                    "Постоянная времени инерционного звена входного фильтра в режиме калибровки."});
+    AddLabel(gbCal, "Label14", "мс.", 220, 22);
+    AddLabel(gbCal, "Label5", "Время усреднения:", labelX, 49);
+    txtCalTime = AddEdit(gbCal, {"txtCalTime", 45, 3, "25000", true, false, averagingHint});
+    AddLabel(gbCal, "Label15", "мс.", 220, 49);
+
+    cmdCalOn = new QPushButton(QStringLiteral("Калибровка вкл."), gbCal);
+    cmdCalOn->setObjectName(QStringLiteral("cmdCalOn"));
+    cmdCalOn->setGeometry(3, 75, 126, 25);
+    cmdCalOn->setToolTip(QStringLiteral("Запуск калибровки включенного состояния"));
+    txtCalOn = AddEdit(gbCal, {"txtCalOn", 75, 0, "0", true, true, averagingHint});
+    AddLabel(gbCal, "Label1", "ед.", 220, 79);
+
+    cmdCalOff = new QPushButton(QStringLiteral("Калибровка выкл."), gbCal);
+    cmdCalOff->setObjectName(QStringLiteral("cmdCalOff"));
+    cmdCalOff->setGeometry(3, 106, 126, 25);
+    cmdCalOff->setToolTip(QStringLiteral("Запуск калибровки выключенного состояния"));
+    txtCalOff = AddEdit(gbCal, {"txtCalOff", 106, 0, "0", true, true, averagingHint});
+    AddLabel(gbCal, "Label2", "ед.", 220, 110);
+    UseNormalFont(gbCal, font());
+}
+
+void TfrmMain::CreateDialogs()
+{
+    const QString filter = QStringLiteral("Файл настроек tqx (*.tqx)");
+    sdSave = new QFileDialog(this);
+    sdSave->setObjectName(QStringLiteral("sdSave"));
+    sdSave->setAcceptMode(QFileDialog::AcceptSave);
+    sdSave->setFileMode(QFileDialog::AnyFile);
+    sdSave->setDefaultSuffix(QStringLiteral("tqx"));
+    sdSave->setNameFilter(filter);
+
+    odOpen = new QFileDialog(this);
+    odOpen->setObjectName(QStringLiteral("odOpen"));
+    odOpen->setAcceptMode(QFileDialog::AcceptOpen);
+    odOpen->setFileMode(QFileDialog::AnyFile); // a missing file is reported when it is opened
+    odOpen->setDefaultSuffix(QStringLiteral("tqx"));
+    odOpen->setNameFilter(filter);
+}
+
+TSettingsFields TfrmMain::SettingsFields() const
+{
+    return {txtCalOn, txtCalOff, txtCalTime, txtInertCalib, txtInertWork, txtInpFlt, txtHystWidth};
+}

@@ -1,0 +1,80 @@
+#include "app/SettingsFile.h"
+
+#include "app/FieldLimits.h"
+#include "app/MessageBox.h"
+#include "protocol/FieldText.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr char signature[8] = {'T', 'Q', '_', 'C', 'O', 'N', 'F', '\0'};
+constexpr size_t realField = 6; // txtHystWidth; the others are integers
+
+void ShowFileError(const char *text)
+{
+    ShowMessageBox(QString::fromUtf8(text), QStringLiteral("Ошибка"), QMessageBox::Critical);
+}
+
+} // namespace
+
+QByteArray SettingsFileBytes(const TSettingsFields &fields)
+{
+    QByteArray bytes(signature, sizeof signature);
+    bytes.reserve(SettingsFileSize);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const QString text = fields[i]->text();
+        const quint32 raw = i == realField ? std::bit_cast<quint32>(NarrowToSingle(StrToFloat(text)))
+                                           : quint32(StrToInt(text));
+        char le[4];
+        qToLittleEndian(raw, le);
+        bytes.append(le, sizeof le);
+    }
+    return bytes;
+}
+
+void SaveSettingsFile(const QString &path, const TSettingsFields &fields)
+{
+    const QByteArray bytes = SettingsFileBytes(fields);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ShowFileError("Невозможно открыть файл для записи");
+        return;
+    }
+    // Until commit() the old file is untouched; a failed write discards the new one.
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        ShowFileError("Ошибка записи в файл.");
+}
+
+void LoadSettingsFile(const QString &path, const TSettingsFields &fields)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowFileError("Невозможно открыть файл для чтения");
+        return;
+    }
+    char head[sizeof signature];
+    if (file.read(head, sizeof head) != qint64(sizeof head)) {
+        ShowFileError("Ошибка чтения из файла.");
+        return;
+    }
+    if (std::memcmp(head, signature, sizeof signature) != 0) {
+        ShowFileError("Формат файла не соответствует данной программе.");
+        return;
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        char le[4];
+        if (file.read(le, sizeof le) != qint64(sizeof le)) {
+            ShowFileError("Ошибка чтения из файла.");
+            return;
+        }
+        const quint32 raw = qFromLittleEndian<quint32>(le);
+        fields[i]->setText(i == realField ? FormatReal(std::bit_cast<float>(raw)) : FormatInt(qint32(raw)));
+    }
+}
