@@ -1,0 +1,184 @@
+// One transaction through the kernel's tty layer against the simulated sensor.
+
+#include "TestHost.h"
+
+#include "protocol/Exchange.h"
+#include "protocol/Frame.h"
+#include "serial/ComError.h"
+#include "tools/SimulatedSensor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const QByteArray IdRequest = BuildRequest(TCommand::ID);
+const QByteArray IdReply = QByteArray::fromRawData("\x06\x08\x00\x51\x54\x03\x01\x17", 8);
+
+QByteArray Front(const TReplyBuffer &buffer, quint32 count)
+{
+    return QByteArray(reinterpret_cast<const char *>(buffer.data()), count);
+}
+
+struct ExchangeTest : ::testing::Test {
+    void Start(const TSensorOptions &options = {})
+    {
+        sensor = std::make_unique<TSimulatedSensor>(options);
+        host.Open(sensor->Path());
+    }
+    /// Puts bytes on the line once the sensor has received `requests` requests.
+    std::thread ReplyAfter(int requests, QByteArray bytes)
+    {
+        return std::thread([this, requests, bytes] {
+            WaitFor([&] { return sensor->Sensor().Requests().size() >= requests; });
+            sensor->Inject(bytes);
+        });
+    }
+
+    TTestHost host;
+    std::unique_ptr<TSimulatedSensor> sensor;
+    TReplyBuffer buffer{};
+    quint32 count = 0;
+};
+
+TEST_F(ExchangeTest, StaleInputIsDiscardedBeforeTheRequest)
+{
+    Start();
+    // A whole stale frame of another kind sits in the input before the transaction.
+    const QByteArray stale = QByteArray::fromRawData("\x15\x04\x00\x17\x33", 5);
+    sensor->Inject(stale);
+    ASSERT_TRUE(WaitFor([&] { return host.ComPort().InputCount() == stale.size(); }));
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Front(buffer, count), IdReply);
+    EXPECT_EQ(sensor->Sensor().Requests(), QList<QByteArray>{IdRequest});
+}
+
+TEST_F(ExchangeTest, StrayBytesAndNakComplete)
+{
+    TSensorOptions options;
+    options.GarbageBytes = 7;
+    options.NakCommand = int(TCommand::PING);
+    Start(options);
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Front(buffer, count), IdReply);
+    EXPECT_EQ(Exchange(BuildRequest(TCommand::PING), buffer, count), ExchangeOk);
+    EXPECT_EQ(Front(buffer, count), QByteArray::fromRawData("\x15\x04\x00\x17", 4));
+}
+
+TEST_F(ExchangeTest, FragmentedReplyOutlastingOnePeriodCompletes)
+{
+    TSensorOptions options;
+    options.FragmentBytes = 1;
+    options.FragmentGapMs = 50;
+    Start(options);
+    host.TimeoutTimer().SetInterval(200);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_GE(clock.elapsed(), 300); // seven gaps: longer than one period
+    EXPECT_EQ(Front(buffer, count), IdReply);
+}
+
+TEST_F(ExchangeTest, NoReplyTimesOutOnePeriodAfterTheWrite)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    host.TimeoutTimer().SetInterval(80);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_GE(clock.elapsed(), 80);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(TimedOut);
+    EXPECT_FALSE(host.TimeoutTimer().Enabled());
+    EXPECT_EQ(sensor->Sensor().Requests(), QList<QByteArray>{IdRequest});
+}
+
+TEST_F(ExchangeTest, EventsAreHandledWhileWaiting)
+{
+    TSensorOptions options;
+    options.ProcessingDelayMs = 150;
+    Start(options);
+    bool handled = false;
+    During(10, [&] { handled = true; });
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_TRUE(handled);
+}
+
+TEST_F(ExchangeTest, NoiseKeepsTheWaitGoingUntilTheLineIsQuiet)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    host.TimeoutTimer().SetInterval(100);
+    std::atomic<bool> done{false};
+    std::thread noise([&] {
+        WaitFor([&] { return !sensor->Sensor().Requests().isEmpty(); });
+        for (int i = 0; i < 12; ++i) {
+            sensor->Inject(QByteArray(1, '\x55'));
+            QThread::msleep(30);
+        }
+        done = true;
+    });
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_TRUE(done); // the noise lasted 360 ms, more than three periods
+    noise.join();
+}
+
+TEST_F(ExchangeTest, LargestFrameIsReceivedWhole)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    QByteArray big(int(MaxResponseLength), '\x42');
+    big[0] = char(FrameAck);
+    big[1] = char(MaxResponseLength & 0xFF);
+    big[2] = char(MaxResponseLength >> 8);
+    big[big.size() - 1] = char(FrameEnd);
+    std::thread peer = ReplyAfter(1, QByteArray("\x01\x02", 2) + big);
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    peer.join();
+    EXPECT_EQ(Front(buffer, count), big);
+}
+
+TEST_F(ExchangeTest, OversizedNoiseNeverOverrunsTheBuffer)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    host.TimeoutTimer().SetInterval(100);
+    // A frame start claiming the largest length whose end byte is wrong, then more noise.
+    QByteArray noise(int(MaxResponseLength) + 5000, '\0');
+    noise[0] = char(FrameAck);
+    noise[1] = char(MaxResponseLength & 0xFF);
+    noise[2] = char(MaxResponseLength >> 8);
+    noise[20] = char(FrameNak); // a second long candidate inside the first
+    noise[21] = char(0xFF);
+    noise[22] = char(0x3A);
+    std::thread peer = ReplyAfter(1, noise);
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    peer.join();
+    EXPECT_LT(count, MaxResponseLength);
+}
+
+TEST_F(ExchangeTest, PortVanishingMidTransactionRaises)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    During(30, [&] { sensor->Unplug(); });
+    EXPECT_THROW(Exchange(IdRequest, buffer, count), EComPort);
+}
+
+TEST_F(ExchangeTest, WriteOfNothingFailsWithoutWaiting)
+{
+    Start();
+    host.TimeoutTimer().SetInterval(60000);
+    EXPECT_EQ(Exchange(QByteArray(), buffer, count), ExchangeNotSent);
+    EXPECT_EQ(count, 0u);
+}
+
+} // namespace
