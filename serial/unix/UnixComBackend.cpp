@@ -2,6 +2,7 @@
 
 #include "serial/ComBackend.h"
 #include "serial/unix/Termios2Rate.h"
+#include "serial/unix/UnixTermios.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -52,6 +55,15 @@ speed_t StandardSpeed(int Rate)
     }
 }
 
+bool IsPseudoTerminal(int Fd)
+{
+    struct stat st {};
+    if (fstat(Fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143; // Unix98 pseudo-terminal slaves
+}
+
 int Ioctl(int Fd, unsigned long Request, void *Arg)
 {
     int r;
@@ -60,6 +72,54 @@ int Ioctl(int Fd, unsigned long Request, void *Arg)
     while (r != 0 && errno == EINTR);
     return r == 0 ? 0 : errno;
 }
+
+} // namespace
+
+speed_t MakeRawTermios(termios &t, const TLineSettings &S)
+{
+    t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                           | IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL | IUCLC);
+    if (S.ParityCheck)
+        t.c_iflag |= INPCK;
+    if (S.XonXoffOut)
+        t.c_iflag |= IXON;
+    if (S.XonXoffIn)
+        t.c_iflag |= IXOFF;
+    t.c_oflag &= ~tcflag_t(OPOST);
+    t.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | NOFLSH | TOSTOP);
+    // CIBAUD cleared: the input rate follows the output rate.
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL | CIBAUD);
+    t.c_cflag |= CREAD | CLOCAL;
+    switch (S.DataBits) {
+    case 5: t.c_cflag |= CS5; break;
+    case 6: t.c_cflag |= CS6; break;
+    case 7: t.c_cflag |= CS7; break;
+    default: t.c_cflag |= CS8; break;
+    }
+    switch (S.Parity) {
+    case prNone: break;
+    case prOdd: t.c_cflag |= PARENB | PARODD; break;
+    case prEven: t.c_cflag |= PARENB; break;
+    case prMark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case prSpace: t.c_cflag |= PARENB | CMSPAR; break;
+    }
+    if (S.TwoStopBits)
+        t.c_cflag |= CSTOPB;
+    if (S.RtsCtsFlow)
+        t.c_cflag |= CRTSCTS;
+    t.c_cc[VSTART] = cc_t(S.XonChar);
+    t.c_cc[VSTOP] = cc_t(S.XoffChar);
+    // VMIN 1 makes an empty non-blocking read EAGAIN, so a read of 0 bytes means hang-up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    const speed_t speed = StandardSpeed(S.BaudRate);
+    // A rate without a constant is set through termios2 afterwards; B38400 holds its place.
+    cfsetispeed(&t, speed != B0 ? speed : B38400);
+    cfsetospeed(&t, speed != B0 ? speed : B38400);
+    return speed;
+}
+
+namespace {
 
 class TUnixComBackend final : public TComBackend {
 public:
@@ -104,58 +164,15 @@ public:
         termios t{};
         if (tcgetattr(Handle, &t) != 0)
             return errno;
-        t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
-                               | IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL | IUCLC);
-        if (S.ParityCheck)
-            t.c_iflag |= INPCK;
-        if (S.XonXoffOut)
-            t.c_iflag |= IXON;
-        if (S.XonXoffIn)
-            t.c_iflag |= IXOFF;
-        t.c_oflag &= ~tcflag_t(OPOST);
-        t.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | NOFLSH
-                               | TOSTOP);
-        t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
-        t.c_cflag |= CREAD | CLOCAL;
-        switch (S.DataBits) {
-        case 5: t.c_cflag |= CS5; break;
-        case 6: t.c_cflag |= CS6; break;
-        case 7: t.c_cflag |= CS7; break;
-        default: t.c_cflag |= CS8; break;
-        }
-        switch (S.Parity) {
-        case prNone: break;
-        case prOdd: t.c_cflag |= PARENB | PARODD; break;
-        case prEven: t.c_cflag |= PARENB; break;
-        case prMark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case prSpace: t.c_cflag |= PARENB | CMSPAR; break;
-        }
-        if (S.TwoStopBits)
-            t.c_cflag |= CSTOPB;
-        if (S.RtsCtsFlow)
-            t.c_cflag |= CRTSCTS;
-        t.c_cc[VSTART] = cc_t(S.XonChar);
-        t.c_cc[VSTOP] = cc_t(S.XoffChar);
-        // VMIN 1 makes an empty non-blocking read EAGAIN, so a read of 0 bytes means hang-up.
-        t.c_cc[VMIN] = 1;
-        t.c_cc[VTIME] = 0;
-        const speed_t speed = StandardSpeed(S.BaudRate);
-        const speed_t placeholder = speed != B0 ? speed : B38400;
-        if (cfsetispeed(&t, placeholder) != 0 || cfsetospeed(&t, placeholder) != 0)
-            return errno;
-        if (tcsetattr(Handle, TCSANOW, &t) != 0)
+        const speed_t speed = MakeRawTermios(t, S);
+        // The C library reports EINVAL when the driver dropped data bits or parity; a
+        // pseudo-terminal always does (it has no framing), and there it is no failure.
+        if (tcsetattr(Handle, TCSANOW, &t) != 0 && !(errno == EINVAL && IsPseudoTerminal(Handle)))
             return errno;
         if (speed == B0) {
             if (int err = Termios2SetRate(Handle, S.BaudRate))
                 return err;
         }
-        // tcsetattr succeeds when any part was taken: check that the framing stuck.
-        termios back{};
-        if (tcgetattr(Handle, &back) != 0)
-            return errno;
-        const tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-        if ((back.c_cflag & framing) != (t.c_cflag & framing))
-            return EINVAL;
         for (auto [line, level] : {std::pair{mlDTR, S.Dtr}, std::pair{mlRTS, S.Rts}}) {
             if (level < 0 || (line == mlRTS && S.RtsCtsFlow))
                 continue;
