@@ -77,7 +77,11 @@ void DoneAsync(PAsync &AsyncPtr)
 
 void TCustomComPort::ForgetAsync(TAsync &Async)
 {
-    FPending.erase(std::remove(FPending.begin(), FPending.end(), &Async), FPending.end());
+    // The record may be pending on another port than the one now using it.
+    if (TCustomComPort *owner = Async.Port) {
+        auto &pending = owner->FPending;
+        pending.erase(std::remove(pending.begin(), pending.end(), &Async), pending.end());
+    }
     Async.Port = nullptr;
 }
 
@@ -276,8 +280,8 @@ int TCustomComPort::WaitForAsync(PAsync &AsyncPtr)
     }
     TAsync &a = *AsyncPtr;
     if (!a.Completed) {
-        if (a.Port == this)
-            StepAsync(a, -1);
+        if (a.Port)
+            a.Port->StepAsync(a, -1);
         else
             FinishAsync(a); // its port is gone or closed: it ends with what it moved
     }
@@ -297,8 +301,8 @@ bool TCustomComPort::IsAsyncCompleted(PAsync AsyncPtr)
         return false;
     }
     TAsync &a = *AsyncPtr;
-    if (!a.Completed && a.Port == this)
-        StepAsync(a, 0);
+    if (!a.Completed && a.Port)
+        a.Port->StepAsync(a, 0);
     if (a.Completed && a.Error != 0) {
         CallException(CE_AsyncCheck + 1, a.Error);
         return false;

@@ -211,8 +211,19 @@ TEST(ComReadWrite, AsyncRecords)
     EXPECT_EQ(b, nullptr);
     p.Port.Close();
     EXPECT_EQ(p.Port.WaitForAsync(a), 0);
+
+    // A record pending on one port and restarted on another leaves nothing behind.
+    OpenPort q;
+    q.Port.Timeouts().Assign(p.Port.Timeouts());
+    p.Port.Open();
+    EXPECT_EQ(p.Port.ReadAsync(buf, 8, a), 0);
+    EXPECT_EQ(q.Port.ReadAsync(buf, 8, a), 0);
+    q.Pty.Send("qqqqqqqq");
+    EXPECT_EQ(p.Port.WaitForAsync(a), 8); // driven by the port it runs on
     DoneAsync(a);
     EXPECT_EQ(a, nullptr);
+    p.Port.Close();
+    q.Port.Close();
 }
 
 TEST(ComReadWrite, VanishedFarEndFailsWithoutSpinning)
