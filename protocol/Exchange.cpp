@@ -35,8 +35,7 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
             if (ScanResponse(buffer.data(), count) == 1)
                 return ExchangeOk;
         }
-        // A full chunk may have more behind it: look again without sleeping.
-        waiter.Wait(n < room);
+        waiter.Wait(n, room);
         if (TimedOut)
             return ExchangeTimedOut;
     }

@@ -14,9 +14,10 @@ TPortWaiter::TPortWaiter(int fd) : FNotifier(fd, QSocketNotifier::Read)
     QObject::connect(&FRest, &QTimer::timeout, [this] { FNotifier.setEnabled(true); });
 }
 
-void TPortWaiter::Wait(bool block)
+void TPortWaiter::Wait(int got, int asked)
 {
-    if (block && FWoken) {
+    const bool block = got < asked;
+    if (got == 0 && FWoken) {
         // Woken for input, yet the read found none.
         FNotifier.setEnabled(false);
         FRest.start();

@@ -8,9 +8,10 @@ class TPortWaiter {
 public:
     explicit TPortWaiter(int fd);
 
-    /// Handles pending events; when `block` is true, first sleeps until something happens.
-    /// Call it with block set only after a read found the input empty.
-    void Wait(bool block);
+    /// Handles pending events after a read that got `got` of `asked` bytes. When the read got
+    /// less, the input is empty: sleep until something happens. A full read may have more
+    /// behind it, so then only the pending events are handled.
+    void Wait(int got, int asked);
 
 private:
     QSocketNotifier FNotifier;

@@ -1,0 +1,272 @@
+// Transaction cost against a peer in its own process, on a fresh pseudo-terminal each
+// repetition. Every figure is printed beside a baseline measured in the same run:
+//   1. one transaction against an instant peer: raw write + poll() + read vs Exchange;
+//   2. CPU time while a transaction waits 2 s for a silent peer: the event-driven wait vs
+//      the plain polling loop (non-blocking read, handle events, repeat);
+//   3. a read session of 11 transactions against a peer paced at 9600 baud: raw vs commands.
+
+#include "protocol/Commands.h"
+#include "protocol/DeviceHost.h"
+#include "protocol/Exchange.h"
+#include "protocol/Frame.h"
+#include "protocol/Timer.h"
+#include "serial/ComPort.h"
+#include "tools/Pty.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class TBenchHost : public TDeviceHost {
+public:
+    TBenchHost()
+    {
+        FTimer.SetOnTimer(tmrTimeoutTimer);
+        frmMain = this;
+    }
+    ~TBenchHost() override { frmMain = nullptr; }
+    TCustomComPort &ComPort() override { return FPort; }
+    TTimer &TimeoutTimer() override { return FTimer; }
+    QString FieldText(TDeviceField field) const override { return FFields.value(field, QStringLiteral("0")); }
+    void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
+    void ErrorBox(const QString &text, const QString &) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
+
+private:
+    TComPort FPort;
+    TTimer FTimer;
+    QMap<TDeviceField, QString> FFields;
+};
+
+/// The simulator in its own process on a fresh pseudo-terminal.
+class TPeer {
+public:
+    explicit TPeer(const QStringList &args)
+    {
+        FProcess.start(QStringLiteral(TQ_SENSOR_SIM), args);
+        FProcess.waitForReadyRead(5000);
+        FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
+    }
+    ~TPeer()
+    {
+        FProcess.terminate();
+        FProcess.waitForFinished(5000);
+    }
+    QString Path() const { return FPath; }
+
+private:
+    QProcess FProcess;
+    QString FPath;
+};
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+/// The floor: write the request, then poll() and read until the scanner sees a whole frame.
+void RawTransaction(int fd, const QByteArray &request)
+{
+    if (::write(fd, request.constData(), size_t(request.size())) != request.size())
+        std::abort();
+    TReplyBuffer buffer;
+    quint32 count = 0;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 2000) <= 0)
+            std::abort();
+        const ssize_t n = ::read(fd, buffer.data() + count, ResponseChunk);
+        if (n <= 0)
+            std::abort();
+        count += quint32(n);
+        if (ScanResponse(buffer.data(), count) == 1)
+            return;
+    }
+}
+
+int OpenRaw(const QString &path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    if (fd < 0 || !SetRawLine(fd))
+        std::abort();
+    return fd;
+}
+
+void InstantPeer(TBenchHost &host)
+{
+    constexpr int Repetitions = 10;
+    constexpr int Transactions = 200;
+    const QByteArray request = BuildRequest(TCommand::ID);
+    std::vector<double> raw, engine;
+    for (int r = 0; r < Repetitions; ++r) {
+        TPeer peer({});
+        const int fd = OpenRaw(peer.Path());
+        for (int i = 0; i < Transactions; ++i) {
+            QElapsedTimer t;
+            t.start();
+            RawTransaction(fd, request);
+            raw.push_back(double(t.nsecsElapsed()) / 1000.0);
+        }
+        ::close(fd);
+        host.ComPort().SetPort(peer.Path());
+        host.ComPort().Open();
+        TReplyBuffer buffer;
+        quint32 count = 0;
+        for (int i = 0; i < Transactions; ++i) {
+            QElapsedTimer t;
+            t.start();
+            if (Exchange(request, buffer, count) != ExchangeOk)
+                std::abort();
+            engine.push_back(double(t.nsecsElapsed()) / 1000.0);
+        }
+        host.ComPort().Close();
+    }
+    const double rawMedian = Percentile(raw, 0.5), exMedian = Percentile(engine, 0.5);
+    std::printf("instant peer, %d transactions:\n", Repetitions * Transactions);
+    std::printf("  raw floor  median %7.1f us  p99 %7.1f us\n", rawMedian, Percentile(raw, 0.99));
+    std::printf("  Exchange   median %7.1f us  p99 %7.1f us\n", exMedian, Percentile(engine, 0.99));
+    std::printf("  ratio median %.2f (target <= 1.3), Exchange p99 %.3f ms (target <= 1)\n", exMedian / rawMedian,
+                Percentile(engine, 0.99) / 1000.0);
+}
+
+/// The wait as a plain polling loop: non-blocking read, handle events, repeat.
+int PollingExchange(TCustomComPort &port, TTimer &timer, const QByteArray &request)
+{
+    TReplyBuffer buffer;
+    quint32 count = 0;
+    while (port.Read(buffer.data(), 1) != 0) {
+    }
+    port.Write(request.constData(), int(request.size()));
+    timer.SetEnabled(true);
+    TimedOut = false;
+    for (;;) {
+        const int n = port.Read(buffer.data() + count, ResponseChunk);
+        if (n > 0) {
+            RestartTimer(timer);
+            count += quint32(n);
+            if (ScanResponse(buffer.data(), count) == 1)
+                return ExchangeOk;
+        }
+        QCoreApplication::processEvents();
+        if (TimedOut)
+            return ExchangeTimedOut;
+    }
+}
+
+void SilentWait(TBenchHost &host)
+{
+    TPeer peer({QStringLiteral("--silent-after"), QStringLiteral("0")});
+    host.ComPort().SetPort(peer.Path());
+    host.ComPort().Open();
+    host.TimeoutTimer().SetEnabled(false);
+    host.TimeoutTimer().SetInterval(2000);
+    const QByteArray request = BuildRequest(TCommand::PING);
+    TReplyBuffer buffer;
+    quint32 count = 0;
+
+    double cpu = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    const int result = Exchange(request, buffer, count);
+    const double eventCpu = CpuSeconds() - cpu, eventWall = double(wall.elapsed()) / 1000.0;
+
+    host.TimeoutTimer().SetEnabled(false);
+    cpu = CpuSeconds();
+    wall.restart();
+    const int pollResult = PollingExchange(host.ComPort(), host.TimeoutTimer(), request);
+    const double pollCpu = CpuSeconds() - cpu, pollWall = double(wall.elapsed()) / 1000.0;
+    host.ComPort().Close();
+    host.TimeoutTimer().SetInterval(DefaultTimerInterval);
+    if (result != ExchangeTimedOut || pollResult != ExchangeTimedOut)
+        std::abort();
+
+    std::printf("silent peer, 2 s time-out (CPU of this process):\n");
+    std::printf("  polling loop  %.3f CPU-s in %.2f s (%.1f %% of a core)\n", pollCpu, pollWall, 100 * pollCpu / pollWall);
+    std::printf("  Exchange      %.3f CPU-s in %.2f s (%.2f %% of a core, target <= 1 %%)\n", eventCpu, eventWall,
+                100 * eventCpu / eventWall);
+    std::printf("  ratio Exchange/polling %.4f\n", eventCpu / std::max(pollCpu, 1e-9));
+}
+
+const QList<QByteArray> &SessionRequests()
+{
+    // Connect (COMM_MODE 1, PING, ID), the seven queries, disconnect (COMM_MODE 0).
+    static const QList<QByteArray> requests = {
+        BuildRequest(TCommand::COMM_MODE, QByteArray(1, '\1')), BuildRequest(TCommand::PING),
+        BuildRequest(TCommand::ID), BuildRequest(TCommand::CMD_SET_INERT_T_WORK),
+        BuildRequest(TCommand::CMD_SET_INERT_T_CALIB), BuildRequest(TCommand::CMD_SET_CAL_STAB_TIME),
+        BuildRequest(TCommand::CMD_SET_INP_FLT_TIME), BuildRequest(TCommand::CMD_SET_HYST_WIDTH),
+        BuildRequest(TCommand::CMD_CAL_ON), BuildRequest(TCommand::CMD_CAL_OFF),
+        BuildRequest(TCommand::COMM_MODE, QByteArray(1, '\0'))};
+    return requests;
+}
+
+void PacedSession(TBenchHost &host)
+{
+    constexpr int Repetitions = 5;
+    std::vector<double> raw, engine;
+    for (int r = 0; r < Repetitions; ++r) {
+        {
+            TPeer peer({QStringLiteral("--pace")});
+            const int fd = OpenRaw(peer.Path());
+            QElapsedTimer t;
+            t.start();
+            for (const QByteArray &request : SessionRequests())
+                RawTransaction(fd, request);
+            raw.push_back(double(t.nsecsElapsed()) / 1e6);
+            ::close(fd);
+        }
+        TPeer peer({QStringLiteral("--pace")});
+        host.ComPort().SetPort(peer.Path());
+        host.ComPort().Open();
+        QElapsedTimer t;
+        t.start();
+        DevCommMode(1);
+        TReplyBuffer buffer;
+        quint32 count = 0;
+        int failures = Exchange(BuildRequest(TCommand::PING), buffer, count);
+        quint16 type = 0, version = 0;
+        failures += DevId(type, version);
+        failures += DevInertTWork(false) + DevInertTCalib(false) + DevCalStabTime(false) + DevInpFltTime(false);
+        failures += DevHystWidth(false) + DevCalOn(false) + DevCalOff(false);
+        DevCommMode(0);
+        engine.push_back(double(t.nsecsElapsed()) / 1e6);
+        host.ComPort().Close();
+        if (failures != 0 || type != 0x5451)
+            std::abort();
+    }
+    const double ideal = 110 * 10 * 1000.0 / 9600;
+    const double rawMedian = Percentile(raw, 0.5), exMedian = Percentile(engine, 0.5);
+    std::printf("read session, 11 transactions, peer paced at 9600 baud (ideal %.1f ms):\n", ideal);
+    std::printf("  raw floor  median %.2f ms\n", rawMedian);
+    std::printf("  commands   median %.2f ms, %+.2f ms over the floor (target <= 1 ms)\n", exMedian, exMedian - rawMedian);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    TBenchHost host;
+    InstantPeer(host);
+    SilentWait(host);
+    PacedSession(host);
+    return 0;
+}
