@@ -1,0 +1,54 @@
+// The transaction's wait must sleep, also on a descriptor that stays readable with nothing to read.
+
+#include "TestHost.h"
+
+#include "protocol/PortWaiter.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+TEST(PortWaiter, ReadableButEmptyInputDoesNotSpin)
+{
+    EnsureApplication();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x", 1), 1); // never read: the descriptor stays readable
+    int passes = 0;
+    {
+        TPortWaiter waiter(fds[0]);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 100) {
+            waiter.Wait(0, 10); // as after a read that found nothing
+            ++passes;
+        }
+    }
+    close(fds[0]);
+    close(fds[1]);
+    // Resting 10 ms after each such wake allows a few dozen passes; spinning, many thousands.
+    EXPECT_LT(passes, 200);
+}
+
+TEST(PortWaiter, WakesForInput)
+{
+    EnsureApplication();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    TPortWaiter waiter(fds[0]);
+    std::thread writer([&] {
+        QThread::msleep(20);
+        [[maybe_unused]] ssize_t n = write(fds[1], "x", 1);
+    });
+    waiter.Wait(0, 10); // returns once the byte is there (no timer is running)
+    writer.join();
+    char c = 0;
+    EXPECT_EQ(read(fds[0], &c, 1), 1);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+} // namespace
