@@ -25,6 +25,8 @@
 #include <vector>
 
 class TComBackend;
+class TComRegistry;
+class TComIniFile;
 
 class TCustomComPort : public QObject {
     Q_OBJECT
@@ -97,6 +99,16 @@ public:
     quint32 CodePage() const { return FCodePage; }
     void SetCodePage(quint32 Value) { FCodePage = Value; }
 
+    // Settings persistence (serial/store/) --------------------------------------------------
+    /// Writes the StoredProps groups to the settings store (stRegistry: StoreTo is a root
+    /// name, a backslash and a key path, and the values go to the subkey objectName()) or to
+    /// the section objectName() of the ini file StoreTo (stIniFile). Any failure is code 16;
+    /// values written before it stay written.
+    void StoreSettings(TStoreType StoreType, const QString &StoreTo);
+    /// Reads the same values back and applies them in one update batch. Any failure is
+    /// code 17; values applied before it stay applied.
+    void LoadSettings(TStoreType StoreType, const QString &LoadFrom);
+
     // Handlers (line events are delivered by the event thread) ----------------------------
     TRxCharEvent OnRxChar;
     TRxBufEvent OnRxBuf;
@@ -160,6 +172,12 @@ public:
 protected:
     /// Raises EComPort, or reports to OnException and returns.
     void CallException(quint16 AnException, qint64 WinError = 0);
+
+    /// The work of Store/LoadSettings, group by group in a fixed order; override to store more.
+    virtual void StoreRegistry(TComRegistry &Registry);
+    virtual void StoreIniFile(TComIniFile &IniFile);
+    virtual void LoadRegistry(TComRegistry &Registry);
+    virtual void LoadIniFile(TComIniFile &IniFile);
 
     virtual void CreateHandle();
     virtual void DestroyHandle();

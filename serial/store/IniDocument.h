@@ -1,0 +1,41 @@
+#pragma once
+// A whole ini file in memory: read once, changed, written back in one atomic step.
+// Private to the settings store.
+
+#define SI_NO_CONVERSION // bytes pass through unchanged; callers decide on the encoding
+#include <SimpleIni.h>
+
+#include <QString>
+#include <string>
+
+class TIniDocument {
+public:
+    /// Files larger than this are refused: no settings file comes near it.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+    TIniDocument();
+
+    /// Reads Path. A missing file gives an empty document. Throws Exception when Path is not
+    /// a regular file, cannot be read or exceeds MaxFileSize.
+    void Load(const QString &Path);
+    /// Whether Save would keep every line that Load read (the parser drops malformed lines,
+    /// and everything after a NUL byte).
+    bool Intact() const { return FIntact; }
+    /// Whether the bytes read were valid UTF-8.
+    bool Utf8() const { return FUtf8; }
+
+    CSimpleIniA &Ini() { return FIni; }
+    const CSimpleIniA &Ini() const { return FIni; }
+
+    /// Writes the document to Path through a temporary file and a rename, so the old file
+    /// stays whole on any failure. Throws Exception when the document is not Intact() or
+    /// the file cannot be written.
+    void Save(const QString &Path) const;
+
+private:
+    CSimpleIniA FIni;
+    std::string FTail; // comment lines after the last entry, which the parser does not keep
+    bool FBom = false;
+    bool FIntact = true;
+    bool FUtf8 = true;
+};
