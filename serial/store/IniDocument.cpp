@@ -84,8 +84,8 @@ void TIniDocument::Load(const QString &Path)
     FBom = text.starts_with("\xEF\xBB\xBF");
     if (FBom)
         text.remove_prefix(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
     FUtf8 = !utf8.hasError();
 
     FIntact = text.find('\0') == std::string_view::npos;

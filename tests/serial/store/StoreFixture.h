@@ -1,0 +1,139 @@
+#pragma once
+// A private configuration home for each test, so no test touches the real one.
+
+#include "serial/ComPort.h"
+#include "tests/serial/TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+inline const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\BrenholtGroup\\TQ_DEV\\ComPort");
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FOldHome = qgetenv("XDG_CONFIG_HOME");
+        FOldDirs = qgetenv("XDG_CONFIG_DIRS");
+        qputenv("XDG_CONFIG_HOME", Path("home").toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", Path("etc").toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        qputenv("XDG_CONFIG_HOME", FOldHome);
+        qputenv("XDG_CONFIG_DIRS", FOldDirs);
+    }
+
+    QString Path(const QString &Name) const { return FDir.filePath(Name); }
+    QString UserStore() const { return Path("home/tq-configurator/registry-user.ini"); }
+    QString MachineStore() const { return Path("etc/tq-configurator/registry-machine.ini"); }
+
+    static QByteArray ReadFile(const QString &File)
+    {
+        QFile f(File);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void WriteFile(const QString &File, const QByteArray &Data)
+    {
+        QDir().mkpath(QFileInfo(File).absolutePath());
+        QFile f(File);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(Data);
+    }
+
+    /// Every file below the temporary folder, relative to it.
+    QStringList AllFiles() const
+    {
+        QStringList files;
+        QDirIterator it(FDir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(FDir.path()).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+    QTemporaryDir FDir;
+    QByteArray FOldHome, FOldDirs;
+};
+
+/// A port named like the configurator's, with the groups given.
+inline std::unique_ptr<TComPort> MakePort(TStoredProps Props = {spBasic})
+{
+    auto port = std::make_unique<TComPort>();
+    port->setObjectName(QStringLiteral("cpCOM"));
+    port->SetStoredProps(Props);
+    return port;
+}
+
+inline constexpr TStoredProps AllGroups{spBasic, spFlowControl, spBuffer, spTimeouts, spParity, spOthers};
+
+/// Gives every setting of every group a value that differs from a new port's.
+inline void SetEverything(TCustomComPort &Port)
+{
+    Port.SetPort(QStringLiteral("ttyUSB3"));
+    Port.SetBaudRate(brCustom);
+    Port.SetCustomBaudRate(250000);
+    Port.SetStopBits(sbTwoStopBits);
+    Port.SetDataBits(dbSeven);
+    Port.Parity().SetBits(prEven);
+    Port.SetEventChar(QChar(u'~'));
+    Port.SetDiscardNull(true);
+    Port.Parity().SetCheck(true);
+    Port.Parity().SetReplace(true);
+    Port.Parity().SetReplaceChar(QChar(0x80));
+    Port.Buffer().SetOutputSize(4096);
+    Port.Buffer().SetInputSize(2048);
+    Port.Timeouts().SetReadInterval(5);
+    Port.Timeouts().SetReadTotalC(6);
+    Port.Timeouts().SetReadTotalM(7);
+    Port.Timeouts().SetWriteTotalC(8);
+    Port.Timeouts().SetWriteTotalM(9);
+    TComFlowControl &f = Port.FlowControl();
+    f.SetControlRTS(rtsToggle);
+    f.SetControlDTR(dtrHandshake);
+    f.SetDSRSensitivity(true);
+    f.SetOutCTSFlow(true);
+    f.SetOutDSRFlow(true);
+    f.SetTxContinueOnXoff(true);
+    f.SetXonXoffIn(true);
+    f.SetXonXoffOut(false);
+    f.SetXoffChar(QChar(u'S'));
+    f.SetXonChar(QChar(u' '));
+}
+
+inline void ExpectSameSettings(const TCustomComPort &A, const TCustomComPort &B)
+{
+    EXPECT_EQ(A.Port(), B.Port());
+    EXPECT_EQ(A.BaudRate(), B.BaudRate());
+    EXPECT_EQ(A.CustomBaudRate(), B.CustomBaudRate());
+    EXPECT_EQ(A.StopBits(), B.StopBits());
+    EXPECT_EQ(A.DataBits(), B.DataBits());
+    EXPECT_EQ(A.Parity().Bits(), B.Parity().Bits());
+    EXPECT_EQ(A.EventChar(), B.EventChar());
+    EXPECT_EQ(A.DiscardNull(), B.DiscardNull());
+    EXPECT_EQ(A.Parity().Check(), B.Parity().Check());
+    EXPECT_EQ(A.Parity().Replace(), B.Parity().Replace());
+    EXPECT_EQ(A.Parity().ReplaceChar(), B.Parity().ReplaceChar());
+    EXPECT_EQ(A.Buffer().OutputSize(), B.Buffer().OutputSize());
+    EXPECT_EQ(A.Buffer().InputSize(), B.Buffer().InputSize());
+    EXPECT_EQ(A.Timeouts().ReadInterval(), B.Timeouts().ReadInterval());
+    EXPECT_EQ(A.Timeouts().ReadTotalConstant(), B.Timeouts().ReadTotalConstant());
+    EXPECT_EQ(A.Timeouts().ReadTotalMultiplier(), B.Timeouts().ReadTotalMultiplier());
+    EXPECT_EQ(A.Timeouts().WriteTotalConstant(), B.Timeouts().WriteTotalConstant());
+    EXPECT_EQ(A.Timeouts().WriteTotalMultiplier(), B.Timeouts().WriteTotalMultiplier());
+    const TComFlowControl &f = A.FlowControl(), &g = B.FlowControl();
+    EXPECT_EQ(f.ControlRTS(), g.ControlRTS());
+    EXPECT_EQ(f.ControlDTR(), g.ControlDTR());
+    EXPECT_EQ(f.DSRSensitivity(), g.DSRSensitivity());
+    EXPECT_EQ(f.OutCTSFlow(), g.OutCTSFlow());
+    EXPECT_EQ(f.OutDSRFlow(), g.OutDSRFlow());
+    EXPECT_EQ(f.TxContinueOnXoff(), g.TxContinueOnXoff());
+    EXPECT_EQ(f.XonXoffIn(), g.XonXoffIn());
+    EXPECT_EQ(f.XonXoffOut(), g.XonXoffOut());
+    EXPECT_EQ(f.XoffChar(), g.XoffChar());
+    EXPECT_EQ(f.XonChar(), g.XonChar());
+}
