@@ -24,18 +24,28 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
     if (written <= 0)
         return ExchangeNotSent;
 
+    // Reads follow the line: the notifier reports input as soon as it is there, so the
+    // wait never reads an empty line in vain.
     TPortWaiter waiter(port.Handle());
+    bool more = false;   // the last read filled its chunk: there may be more behind it
+    bool woken = false;  // the line reported input during the last pass
     for (;;) {
-        const int room = int(std::min<quint32>(ResponseChunk, ReplyBufferSize - count));
-        Q_ASSERT(room > 0); // the scanner keeps less than a whole frame between chunks
-        const int n = port.Read(buffer.data() + count, room);
-        if (n > 0) {
-            RestartTimer(timer);
-            count += quint32(n);
-            if (ScanResponse(buffer.data(), count) == 1)
-                return ExchangeOk;
+        int n = 0;
+        if (more || woken) {
+            const int room = int(std::min<quint32>(ResponseChunk, ReplyBufferSize - count));
+            Q_ASSERT(room > 0); // the scanner keeps less than a whole frame between chunks
+            n = port.Read(buffer.data() + count, room);
+            if (n > 0) {
+                RestartTimer(timer);
+                count += quint32(n);
+                if (ScanResponse(buffer.data(), count) == 1)
+                    return ExchangeOk;
+            } else if (!more) {
+                waiter.Rest();
+            }
+            more = n == room;
         }
-        waiter.Wait(n, room);
+        woken = waiter.Wait(!more);
         if (TimedOut)
             return ExchangeTimedOut;
     }

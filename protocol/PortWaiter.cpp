@@ -14,14 +14,15 @@ TPortWaiter::TPortWaiter(int fd) : FNotifier(fd, QSocketNotifier::Read)
     QObject::connect(&FRest, &QTimer::timeout, [this] { FNotifier.setEnabled(true); });
 }
 
-void TPortWaiter::Wait(int got, int asked)
+bool TPortWaiter::Wait(bool sleep)
 {
-    const bool block = got < asked;
-    if (got == 0 && FWoken) {
-        // Woken for input, yet the read found none.
-        FNotifier.setEnabled(false);
-        FRest.start();
-    }
     FWoken = false;
-    QCoreApplication::processEvents(block ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    QCoreApplication::processEvents(sleep ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    return FWoken;
+}
+
+void TPortWaiter::Rest()
+{
+    FNotifier.setEnabled(false);
+    FRest.start();
 }

@@ -8,15 +8,16 @@ class TPortWaiter {
 public:
     explicit TPortWaiter(int fd);
 
-    /// Handles pending events after a read that got `got` of `asked` bytes. When the read got
-    /// less, the input is empty: sleep until something happens. A full read may have more
-    /// behind it, so then only the pending events are handled.
-    void Wait(int got, int asked);
+    /// Handles the pending events; with `sleep` set, first sleeps until something happens.
+    /// Returns true when the descriptor had input during the pass.
+    bool Wait(bool sleep);
+
+    /// The descriptor signalled input that a read did not find (a line in an error state
+    /// stays readable): stop watching it for a short while instead of waking at once again.
+    void Rest();
 
 private:
     QSocketNotifier FNotifier;
-    // A descriptor that stays readable while reads return nothing (a line in an error state)
-    // would wake every pass; the notifier then rests for a short while instead of spinning.
     QTimer FRest;
     bool FWoken = false;
 };
