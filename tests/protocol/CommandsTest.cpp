@@ -201,6 +201,7 @@ TEST_F(CommandsTest, IdReportsTypeAndVersion)
     Start(options);
     quint16 type = 0, version = 0;
     EXPECT_EQ(DevId(type, version), 0);
+    EXPECT_EQ(LastRequest(), Bytes({27, 4, 2, 23}));
     EXPECT_EQ(type, 0x1234);
     EXPECT_EQ(version, 259);
 }
@@ -211,6 +212,7 @@ TEST_F(CommandsTest, SaveConfStatus)
     host.SetFieldText(dfInertWork, "77");
     ASSERT_EQ(DevInertTWork(true), 0);
     EXPECT_EQ(DevSaveConf(), 0);
+    EXPECT_EQ(LastRequest(), Bytes({27, 4, 3, 23}));
     EXPECT_EQ(sensor->Sensor().Saved().InertWork, 77);
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
