@@ -93,8 +93,9 @@ void AddDivider(QWidget *bar, const char *name, int x)
 }
 
 // Group captions are bold, their contents are not.
-void UseNormalFont(QGroupBox *group, const QFont &normal)
+void UseNormalFont(QGroupBox *group, QFont normal)
 {
+    normal.setBold(false); // stated outright, or the children would inherit the bold caption
     for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         child->setFont(normal);
 }

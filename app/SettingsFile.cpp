@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -43,13 +44,16 @@ void SaveSettingsFile(const QString &path, const TSettingsFields &fields)
 {
     const QByteArray bytes = SettingsFileBytes(fields);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, because a buffered save file commits a short write (a full disk) as success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         ShowFileError("Невозможно открыть файл для записи");
         return;
     }
-    // Until commit() the old file is untouched; a failed write discards the new one.
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // Until commit() the old file is untouched; without it the new one is discarded.
+    if (file.write(bytes) != bytes.size() || ::fsync(file.handle()) != 0 || !file.commit()) {
+        file.cancelWriting();
         ShowFileError("Ошибка записи в файл.");
+    }
 }
 
 void LoadSettingsFile(const QString &path, const TSettingsFields &fields)

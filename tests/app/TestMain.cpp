@@ -1,0 +1,13 @@
+#include "app/Application.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    TApplication app(argc, argv);
+    InstallExceptionDisplay();
+    return RUN_ALL_TESTS();
+}
