@@ -86,7 +86,8 @@ void TIniDocument::Load(const QString &Path)
         text.remove_prefix(3);
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    FUtf8 = !utf8.hasError();
+    FUtf8 = !utf8.hasError(); // known only once decoded
+    Q_UNUSED(decoded);
 
     FIntact = text.find('\0') == std::string_view::npos;
     const std::vector<std::string_view> lines = Lines(text);
