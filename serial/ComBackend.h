@@ -28,6 +28,31 @@ struct TLineSettings {
 
 enum TModemLine : quint8 { mlDTR, mlRTS };
 
+/// What an event source watches on one open device.
+struct TEventSetup {
+    TComEvents Events;
+    int RxFullCount = 0;  ///< input count that raises evRx80Full (0: never)
+    int BaudRate = 9600;  ///< to judge how long queued output takes to leave
+};
+
+/// Line events of one open device, for the event thread or a one-shot wait.
+/// Received data is reported once per arrival, not for as long as it sits unread.
+class TComEventSource {
+public:
+    virtual ~TComEventSource() = default;
+    /// Blocks until line events happen, TimeoutMs passes (-1: no limit), StopFd (-1: none)
+    /// becomes readable or Stop is called. Events gets what happened (it may be empty after
+    /// a wake-up that turned out to be none). Returns 0, ECANCELED after Stop, or the errno
+    /// of a failure; EIO when the device has gone away.
+    virtual int Wait(TComEvents &Events, int TimeoutMs, int StopFd, bool &Stopped) = 0;
+    /// Ends a Wait in progress and every later one. Any thread.
+    virtual void Stop() = 0;
+    /// The port has queued output: evTxEmpty follows when it has left. Any thread.
+    virtual void Written() = 0;
+    /// The port has taken input from the driver. Any thread.
+    virtual void Consumed() = 0;
+};
+
 class TComBackend {
 public:
     virtual ~TComBackend() = default;
@@ -62,6 +87,9 @@ public:
     virtual int TransmitChar(int Handle, quint8 Ch) = 0;
     /// ENOTTY or EINVAL: the driver keeps no counters.
     virtual int ErrorCounts(int Handle, TLineErrorCounts &Counts) = 0;
+    /// Starts watching the device; null with Err set when it cannot be watched.
+    virtual std::unique_ptr<TComEventSource> CreateEventSource(int Handle, const TEventSetup &Setup,
+                                                               int &Err) = 0;
 };
 
 

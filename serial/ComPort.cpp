@@ -4,6 +4,7 @@
 
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
+#include "serial/ComThread.h"
 
 #include <QFile>
 #include <algorithm>
@@ -12,6 +13,7 @@
 TCustomComPort::TCustomComPort(QObject *parent)
     : QObject(parent), FBackend(CreateSystemComBackend())
 {
+    FWindow = new TComEventWindow(this);
     FParity.SetComPort(this);
     FFlowControl.SetComPort(this);
     FTimeouts.SetComPort(this);
@@ -63,7 +65,7 @@ void TCustomComPort::Open()
 {
     if (FConnected)
         return;
-    DoBeforeOpen();
+    CallBeforeOpen();
     CreateHandle();
     // A handler that swallowed the open failure leaves nothing to configure: stay closed.
     if (FHandle < 0)
@@ -79,18 +81,36 @@ void TCustomComPort::Open()
     FErrorBase = {};
     FBackend->ErrorCounts(FHandle, FErrorBase); // errors from before the open are not ours
     FThreadCreated = false;
-    DoAfterOpen();
+    if (!FEvents.Empty()) {
+        try {
+            StartEventThread();
+        } catch (const EComPort &e) {
+            DestroyHandle();
+            FConnected = false;
+            CallException(quint16(e.Code()), e.WinCode());
+            return;
+        }
+    }
+    CallAfterOpen();
 }
 
 void TCustomComPort::Close()
 {
-    if (!FConnected)
+    // A handler run while the event thread ends may close again: the outer Close finishes.
+    if (!FConnected || FClosing)
         return;
-    DoBeforeClose();
+    FClosing = true;
+    struct Reset {
+        bool &Flag;
+        ~Reset() { Flag = false; }
+    } reset{FClosing};
+    CallBeforeClose();
     AbortAllAsync();
+    if (FThreadCreated)
+        StopEventThread();
     DestroyHandle();
     FConnected = false;
-    DoAfterClose();
+    CallAfterClose();
 }
 
 void TCustomComPort::SetConnected(bool Value)
@@ -163,10 +183,6 @@ void TCustomComPort::ApplyDCB()
 void TCustomComPort::ApplyTimeouts() {}
 void TCustomComPort::ApplyBuffer() {}
 
-void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }
-void TCustomComPort::DoAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
-void TCustomComPort::DoBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
-void TCustomComPort::DoBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
 
 // Properties ------------------------------------------------------------------------------
 

@@ -15,6 +15,7 @@
 
 #include "serial/ComAsync.h"
 #include "serial/ComError.h"
+#include "serial/ComLink.h"
 #include "serial/ComSettings.h"
 #include "serial/ComTypes.h"
 
@@ -25,6 +26,9 @@
 #include <vector>
 
 class TComBackend;
+class TComThread;
+class TComEventWindow;
+class TComPortEvent;
 class TComRegistry;
 class TComIniFile;
 
@@ -109,7 +113,16 @@ public:
     /// code 17; values applied before it stay applied.
     void LoadSettings(TStoreType StoreType, const QString &LoadFrom);
 
-    // Handlers (line events are delivered by the event thread) ----------------------------
+    // Handlers ------------------------------------------------------------------------------
+    // While the port is open with a non-empty Events set, an event thread waits for line
+    // events and hands each batch over in the SyncMethod mode: smThreadSync runs it on the
+    // port's thread while the event thread waits; smWindowSync posts one message per event
+    // to the port's thread, releasing the event thread as each is picked up; smNone runs it on the
+    // event thread. Within a batch: OnError, OnRxChar/OnRxBuf, OnTxEmpty, OnBreak, OnRing,
+    // OnCTSChange, OnDSRChange, OnRxFlag, OnRLSDChange, OnRx80Full.
+    // Linux: evRxFlag never fires (a terminal cannot spot EventChar without consuming it);
+    // modem-line, error and break events need a driver with TIOCMIWAIT and line counters
+    // (pseudo-terminals have neither). evRxChar fires when bytes arrive, not while they wait.
     TRxCharEvent OnRxChar;
     TRxBufEvent OnRxBuf;
     TNotifyEvent OnTxEmpty;
@@ -169,6 +182,14 @@ public:
     /// that becomes readable to end the wait early (-1 for none); Timeout -1 waits forever.
     void WaitForEvent(TComEvents &Events, int StopEvent, int Timeout);
 
+    // Links -----------------------------------------------------------------------------------
+    /// Code 18 when Link is already registered. The port never frees a link.
+    void RegisterLink(TComLink *Link);
+    /// Code 18 when Link is not registered.
+    void UnRegisterLink(TComLink *Link);
+    /// True when a registered link has OnRxBuf (judged at registration and removal).
+    bool HasLink() const;
+
 protected:
     /// Raises EComPort, or reports to OnException and returns.
     void CallException(quint16 AnException, qint64 WinError = 0);
@@ -190,14 +211,63 @@ protected:
     virtual void DoAfterOpen();
     virtual void DoBeforeClose();
     virtual void DoBeforeOpen();
+    virtual void DoRxChar(int Count);
+    virtual void DoRxBuf(const void *Buffer, int Count);
+    virtual void DoTxEmpty();
+    virtual void DoBreak();
+    virtual void DoRing();
+    virtual void DoRxFlag();
+    virtual void DoCTSChange(bool OnOff);
+    virtual void DoDSRChange(bool OnOff);
+    virtual void DoError(TComErrors Errors);
+    virtual void DoRLSDChange(bool OnOff);
+    virtual void DoRx80Full();
+
+    // One per line event: links first, then the Do method.
+    void CallRxChar();
+    void CallTxEmpty();
+    void CallRxFlag();
+    void CallBreak();
+    void CallRing();
+    void CallCTSChange();
+    void CallDSRChange();
+    void CallRLSDChange();
+    void CallError();
+    void CallRx80Full();
+    void CallBeforeOpen();
+    void CallAfterOpen();
+    void CallBeforeClose();
+    void CallAfterClose();
+    /// Open: reports the present modem lines; closing: reports them all off without reading.
+    void CheckSignals(bool Open);
+
+    void NotifyLink(TComLinkEvent Event);
+    void SendSignalToLink(TComLinkEvent Signal, bool OnOff);
+    void TxNotifyLink(const void *Buffer, int Count);
 
     bool CanApply() const { return FConnected && FUpdateCount == 0; }
 
-    // Kept for the event thread and links.
     bool FThreadCreated = false;
     bool FHasLink = false;
 
 private:
+    friend class TComThread;
+    friend class TComEventWindow;
+
+    /// A batch in the fixed order; stops when a handler closed the port.
+    void DispatchEvents(TComEvents Events);
+    /// The hidden receiver's message handler.
+    void WindowMethod(const TComPortEvent &Message);
+    void StartEventThread();
+    void StopEventThread();
+    /// Tell the event thread about output queued or input taken (evTxEmpty, evRxChar).
+    void NoteWritten();
+    void NoteConsumed();
+
+    TComThread *FEventThread = nullptr;
+    TComEventWindow *FWindow = nullptr;
+    std::vector<TComLink *> FLinks;
+    bool FClosing = false;
     friend class TComParity;
     friend class TComFlowControl;
     friend class TComTimeouts;

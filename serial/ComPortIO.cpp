@@ -6,6 +6,7 @@
 #include "serial/ComPort.h"
 
 #include <algorithm>
+#include <memory>
 #include <climits>
 #include <cstring>
 
@@ -135,6 +136,7 @@ int TCustomComPort::WriteAsync(const void *Buffer, int Count, PAsync &AsyncPtr)
         CallException(CE_WriteFailed + 1, err);
         return 0;
     }
+    SendSignalToLink(leTx, true);
     if (a.Completed)
         return a.Done;
     a.Port = this;
@@ -209,6 +211,7 @@ void TCustomComPort::StepRead(TAsync &a, int WaitMs)
             if (n > 0) {
                 a.Done += n;
                 a.LastByteMs = a.Started.elapsed();
+                NoteConsumed();
             }
         }
         if (a.Done >= a.Count || d.Immediate || (d.FirstByte && a.Done > 0))
@@ -250,6 +253,8 @@ void TCustomComPort::StepWrite(TAsync &a, int WaitMs)
                 break;
             }
             a.Done += n;
+            if (n > 0)
+                NoteWritten();
         }
         if (a.Done >= a.Count)
             break;
@@ -290,6 +295,16 @@ int TCustomComPort::WaitForAsync(PAsync &AsyncPtr)
         a.Error = 0;
         CallException(a.Kind == okWrite ? CE_WriteFailed + 1 : CE_ReadFailed + 1, err);
         return 0;
+    }
+    // Links hear of finished operations; without links the queue is not even asked.
+    if (!FLinks.empty()) {
+        if (a.Kind == okRead) {
+            if (FHandle >= 0 && InputCount() == 0)
+                SendSignalToLink(leRx, false);
+        } else if (a.Data) {
+            // Only what went out: a write cut short by its timeout did not send the rest.
+            TxNotifyLink(a.Data, std::min(a.Done, a.Size));
+        }
     }
     return a.Done;
 }
@@ -413,30 +428,28 @@ void TCustomComPort::WaitForEvent(TComEvents &Events, int StopEvent, int Timeout
         CallException(CE_WaitFailed + 1, EBADF);
         return;
     }
-    // Without the event thread only received data can be watched; other events are not
-    // reported here.
-    const bool rx = wanted.Contains(evRxChar);
+    TEventSetup setup;
+    setup.Events = wanted;
+    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10));
+    int err = 0;
+    std::unique_ptr<TComEventSource> source = FBackend->CreateEventSource(FHandle, setup, err);
+    if (!source) {
+        CallException(CE_WaitFailed + 1, err ? err : EIO);
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         const qint64 left = Timeout < 0 ? -1 : std::max<qint64>(0, Timeout - clock.elapsed());
-        bool ready = false, stopped = false;
-        int err = FBackend->Wait(rx ? FHandle : -1, true, PollMs(left), StopEvent, ready, stopped);
-        if (err == 0 && ready) {
-            int queued = 0;
-            err = FBackend->InputCount(FHandle, queued);
-            if (err == 0 && queued > 0) {
-                Events.Include(evRxChar);
-                return;
-            }
-            if (err == 0)
-                err = EIO; // readable with nothing queued: the device has gone
-        }
-        if (err != 0) {
+        bool stopped = false;
+        TComEvents got;
+        if (int err = source->Wait(got, PollMs(left), StopEvent, stopped)) {
             CallException(CE_WaitFailed + 1, err);
             return;
         }
-        if (stopped || left == 0)
+        if (!got.Empty() || stopped || left == 0) {
+            Events = got;
             return;
+        }
     }
 }

@@ -91,8 +91,10 @@ void TCustomComPort::SetBreak(bool OnOff)
 
 void TCustomComPort::TransmitChar(QChar Ch)
 {
-    ReportLineFailure(CE_TransmitFailed + 1,
-                      FBackend->TransmitChar(FHandle, quint8(Ch.unicode() & 0xFF)));
+    const int err = FBackend->TransmitChar(FHandle, quint8(Ch.unicode() & 0xFF));
+    if (err == 0)
+        NoteWritten();
+    ReportLineFailure(CE_TransmitFailed + 1, err);
 }
 
 int TCustomComPort::InputCount()
@@ -114,5 +116,8 @@ int TCustomComPort::OutputCount()
 
 void TCustomComPort::ClearBuffer(bool Input, bool Output)
 {
-    ReportLineFailure(CE_PurgeFailed + 1, FBackend->Purge(FHandle, Input, Output));
+    const int err = FBackend->Purge(FHandle, Input, Output);
+    if (err == 0 && Input)
+        NoteConsumed(); // later arrivals must count as new even if the queue is shorter
+    ReportLineFailure(CE_PurgeFailed + 1, err);
 }

@@ -2,6 +2,7 @@
 
 #include "serial/ComBackend.h"
 #include "serial/unix/Termios2Rate.h"
+#include "serial/unix/UnixEventSource.h"
 #include "serial/unix/UnixTermios.h"
 
 #include <cerrno>
@@ -303,6 +304,12 @@ public:
         Counts.Break = quint64(c.brk);
         Counts.BufferOverrun = quint64(c.buf_overrun);
         return 0;
+    }
+
+    std::unique_ptr<TComEventSource> CreateEventSource(int Handle, const TEventSetup &Setup,
+                                                       int &Err) override
+    {
+        return CreateUnixEventSource(Handle, Setup, Err);
     }
 };
 

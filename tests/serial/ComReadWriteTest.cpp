@@ -251,7 +251,21 @@ TEST(ComReadWrite, VanishedFarEndFailsWithoutSpinning)
 
 TEST(ComReadWrite, WaitForEventWithoutThread)
 {
-    OpenPort p;
+    {
+        OpenPort threaded; // all events watched: the event thread owns the waiting
+        TComEvents events{evRxChar};
+        EXPECT_EQ(ExpectComError([&] { threaded.Port.WaitForEvent(events, -1, 0); }).Code(), 20);
+    }
+    struct Unthreaded {
+        PtyPair Pty;
+        TComPort Port;
+        Unthreaded()
+        {
+            Port.SetEvents({});
+            Port.SetPort(Pty.Slave());
+            Port.Open();
+        }
+    } p;
     TComEvents events{evRxChar, evTxEmpty};
     p.Port.WaitForEvent(events, -1, 0);
     EXPECT_TRUE(events.Empty());

@@ -4,6 +4,61 @@
 #include "serial/ComBackend.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+/// Line events a test raises by hand; the port's event source hands them out in order.
+struct FakeEventQueue {
+    std::mutex Lock;
+    std::condition_variable Cond;
+    std::deque<TComEvents> Batches;
+    int Sources = 0;   ///< event sources created so far
+    TComEvents Watched; ///< events the last source was asked to watch
+
+    void Push(TComEvents Events)
+    {
+        std::lock_guard guard(Lock);
+        Batches.push_back(Events);
+        Cond.notify_all();
+    }
+};
+
+class FakeEventSource : public TComEventSource {
+public:
+    explicit FakeEventSource(FakeEventQueue &Queue) : FQueue(Queue) {}
+    int Wait(TComEvents &Events, int TimeoutMs, int, bool &Stopped) override
+    {
+        Events = {};
+        Stopped = false;
+        std::unique_lock lock(FQueue.Lock);
+        auto ready = [&] { return FStop || !FQueue.Batches.empty(); };
+        if (TimeoutMs < 0)
+            FQueue.Cond.wait(lock, ready);
+        else
+            FQueue.Cond.wait_for(lock, std::chrono::milliseconds(TimeoutMs), ready);
+        if (FStop)
+            return ECANCELED;
+        if (!FQueue.Batches.empty()) {
+            Events = FQueue.Batches.front();
+            FQueue.Batches.pop_front();
+        }
+        return 0;
+    }
+    void Stop() override
+    {
+        std::lock_guard guard(FQueue.Lock);
+        FStop = true;
+        FQueue.Cond.notify_all();
+    }
+    void Written() override {}
+    void Consumed() override {}
+
+private:
+    FakeEventQueue &FQueue;
+    bool FStop = false;
+};
 
 class FakeBackend : public TComBackend {
 public:
@@ -15,6 +70,7 @@ public:
     int Queued = 0;
     TLineSettings Applied;
     int Applies = 0;
+    FakeEventQueue EventQueue;
 
     int Open(const QByteArray &, int &Handle) override { Handle = FakeHandle; return 0; }
     int Close(int Handle) override { return Valid(Handle); }
@@ -51,6 +107,18 @@ public:
     {
         Out = Counts;
         return Handle != FakeHandle ? EBADF : CountsError;
+    }
+
+    std::unique_ptr<TComEventSource> CreateEventSource(int Handle, const TEventSetup &Setup,
+                                                       int &Err) override
+    {
+        Err = Valid(Handle);
+        if (Err != 0)
+            return nullptr;
+        std::lock_guard guard(EventQueue.Lock);
+        ++EventQueue.Sources;
+        EventQueue.Watched = Setup.Events;
+        return std::make_unique<FakeEventSource>(EventQueue);
     }
 
 private:

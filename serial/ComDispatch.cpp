@@ -1,0 +1,307 @@
+// Port object: line events, open and close notifications, and links.
+
+#include "serial/ComBackend.h"
+#include "serial/ComConvert.h"
+#include "serial/ComPort.h"
+#include "serial/ComThread.h"
+#include "serial/ExceptionDisplay.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <memory>
+
+// Event thread ------------------------------------------------------------------------------
+
+void TCustomComPort::StartEventThread()
+{
+    TEventSetup setup;
+    setup.Events = FEvents;
+    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10));
+    setup.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
+    int err = 0;
+    std::unique_ptr<TComEventSource> source = FBackend->CreateEventSource(FHandle, setup, err);
+    if (!source)
+        throw EComPort(CE_WaitFailed + 1, err ? err : EIO);
+    FEventThread = new TComThread(this, std::move(source), FWindow);
+    FThreadCreated = true;
+    FEventThread->start(QThread::Priority(FEventThreadPriority));
+}
+
+void TCustomComPort::StopEventThread()
+{
+    TComThread *thread = FEventThread;
+    FEventThread = nullptr; // a handler run while we wait must not see a dying thread
+    delete thread;
+    FThreadCreated = false;
+    // Events sent before the stop are for a session that is over.
+    QCoreApplication::removePostedEvents(FWindow, CM_PORTEVENT);
+}
+
+void TCustomComPort::NoteWritten()
+{
+    if (FEventThread)
+        FEventThread->Source().Written();
+}
+
+void TCustomComPort::NoteConsumed()
+{
+    if (FEventThread)
+        FEventThread->Source().Consumed();
+}
+
+void TCustomComPort::DispatchEvents(TComEvents Events)
+{
+    using Call = void (TCustomComPort::*)();
+    static constexpr std::pair<TComEvent, Call> Order[] = {
+        {evError, &TCustomComPort::CallError},       {evRxChar, &TCustomComPort::CallRxChar},
+        {evTxEmpty, &TCustomComPort::CallTxEmpty},   {evBreak, &TCustomComPort::CallBreak},
+        {evRing, &TCustomComPort::CallRing},         {evCTS, &TCustomComPort::CallCTSChange},
+        {evDSR, &TCustomComPort::CallDSRChange},     {evRxFlag, &TCustomComPort::CallRxFlag},
+        {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full}};
+    for (auto [event, call] : Order) {
+        // A handler that closed the port ends the batch: the rest would act on no device.
+        if (!FConnected || FClosing)
+            return;
+        if (Events.Contains(event))
+            (this->*call)();
+    }
+}
+
+void TCustomComPort::WindowMethod(const TComPortEvent &Message)
+{
+    if (Message.Mask == 0) {
+        if (FEventThread)
+            FEventThread->Serve(Message.Id);
+        return;
+    }
+    // Release the event thread before any handler runs; a stale event is dropped.
+    if (!FEventThread || !FEventThread->Take(Message.Id))
+        return;
+    try {
+        if (!FConnected || FClosing)
+            return;
+        const TComEvents e = MaskToEvents(Message.Mask);
+        if (e == TComEvents{evRxChar}) CallRxChar();
+        else if (e == TComEvents{evRxFlag}) CallRxFlag();
+        else if (e == TComEvents{evTxEmpty}) CallTxEmpty();
+        else if (e == TComEvents{evCTS}) CallCTSChange();
+        else if (e == TComEvents{evDSR}) CallDSRChange();
+        else if (e == TComEvents{evRLSD}) CallRLSDChange();
+        else if (e == TComEvents{evBreak}) CallBreak();
+        else if (e == TComEvents{evError}) CallError();
+        else if (e == TComEvents{evRing}) CallRing();
+        else if (e == TComEvents{evRx80Full}) CallRx80Full();
+    } catch (...) {
+        ShowCurrentException();
+    }
+}
+
+// Per-event calls ---------------------------------------------------------------------------
+
+void TCustomComPort::CallError()
+{
+    const TComErrors errors = LastErrors();
+    if (!errors.Empty())
+        DoError(errors);
+}
+
+void TCustomComPort::CallRxChar()
+{
+    int count = InputCount();
+    if (count > 0)
+        SendSignalToLink(leRx, true);
+    if (count > 0 && !GetTriggersOnRxChar()) {
+        // One read from the driver, one buffer for the port's OnRxBuf and every link's.
+        std::unique_ptr<char[]> buffer;
+        auto fill = [&] {
+            buffer = std::make_unique<char[]>(size_t(count));
+            const int got = Read(buffer.get(), count);
+            // Only the bytes actually read are handed on; the rest of the buffer is no data.
+            count = std::clamp(got, 0, count);
+            DoRxBuf(buffer.get(), count);
+        };
+        bool read = false;
+        for (size_t i = 0; i < FLinks.size(); ++i) {
+            TComLink *link = FLinks[i];
+            if (!link->OnRxBuf)
+                continue;
+            if (!read) {
+                read = true;
+                fill();
+            }
+            link->OnRxBuf(this, buffer.get(), count);
+        }
+        if (!read && !FTriggersOnRxChar) {
+            read = true;
+            fill();
+        }
+        if (read)
+            count = 0; // taken by the buffer handlers
+    }
+    if (count > 0)
+        DoRxChar(count);
+}
+
+void TCustomComPort::CallTxEmpty()
+{
+    SendSignalToLink(leTx, false);
+    NotifyLink(leTxEmpty);
+    DoTxEmpty();
+}
+
+void TCustomComPort::CallBreak() { DoBreak(); }
+
+void TCustomComPort::CallRing()
+{
+    NotifyLink(leRing);
+    DoRing();
+}
+
+void TCustomComPort::CallCTSChange()
+{
+    const bool v = Signals().Contains(csCTS);
+    SendSignalToLink(leCTS, v);
+    DoCTSChange(v);
+}
+
+void TCustomComPort::CallDSRChange()
+{
+    const bool v = Signals().Contains(csDSR);
+    SendSignalToLink(leDSR, v);
+    DoDSRChange(v);
+}
+
+void TCustomComPort::CallRLSDChange()
+{
+    const bool v = Signals().Contains(csRLSD);
+    SendSignalToLink(leRLSD, v);
+    DoRLSDChange(v);
+}
+
+void TCustomComPort::CallRxFlag()
+{
+    NotifyLink(leRxFlag);
+    DoRxFlag();
+}
+
+void TCustomComPort::CallRx80Full() { DoRx80Full(); }
+
+void TCustomComPort::CallBeforeOpen() { DoBeforeOpen(); }
+
+void TCustomComPort::CallAfterOpen()
+{
+    SendSignalToLink(leConn, true);
+    DoAfterOpen();
+    CheckSignals(true);
+}
+
+void TCustomComPort::CallBeforeClose()
+{
+    CheckSignals(false);
+    DoBeforeClose();
+}
+
+void TCustomComPort::CallAfterClose()
+{
+    SendSignalToLink(leConn, false);
+    DoAfterClose();
+}
+
+void TCustomComPort::CheckSignals(bool Open)
+{
+    if (Open) {
+        CallCTSChange();
+        CallDSRChange();
+        CallRLSDChange();
+        return;
+    }
+    SendSignalToLink(leCTS, false);
+    SendSignalToLink(leDSR, false);
+    SendSignalToLink(leRLSD, false);
+    DoCTSChange(false);
+    DoDSRChange(false);
+    DoRLSDChange(false);
+}
+
+// Do methods --------------------------------------------------------------------------------
+
+void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }
+void TCustomComPort::DoAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
+void TCustomComPort::DoBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
+void TCustomComPort::DoBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
+void TCustomComPort::DoRxChar(int Count) { if (OnRxChar) OnRxChar(this, Count); }
+void TCustomComPort::DoRxBuf(const void *Buffer, int Count) { if (OnRxBuf) OnRxBuf(this, Buffer, Count); }
+void TCustomComPort::DoTxEmpty() { if (OnTxEmpty) OnTxEmpty(this); }
+void TCustomComPort::DoBreak() { if (OnBreak) OnBreak(this); }
+void TCustomComPort::DoRing() { if (OnRing) OnRing(this); }
+void TCustomComPort::DoRxFlag() { if (OnRxFlag) OnRxFlag(this); }
+void TCustomComPort::DoCTSChange(bool OnOff) { if (OnCTSChange) OnCTSChange(this, OnOff); }
+void TCustomComPort::DoDSRChange(bool OnOff) { if (OnDSRChange) OnDSRChange(this, OnOff); }
+void TCustomComPort::DoError(TComErrors Errors) { if (OnError) OnError(this, Errors); }
+void TCustomComPort::DoRLSDChange(bool OnOff) { if (OnRLSDChange) OnRLSDChange(this, OnOff); }
+void TCustomComPort::DoRx80Full() { if (OnRx80Full) OnRx80Full(this); }
+
+// Links -------------------------------------------------------------------------------------
+
+void TCustomComPort::RegisterLink(TComLink *Link)
+{
+    if (Link && std::find(FLinks.begin(), FLinks.end(), Link) == FLinks.end())
+        FLinks.push_back(Link);
+    else
+        CallException(CE_RegFailed + 1);
+    FHasLink = HasLink();
+}
+
+void TCustomComPort::UnRegisterLink(TComLink *Link)
+{
+    auto it = std::find(FLinks.begin(), FLinks.end(), Link);
+    if (Link && it != FLinks.end())
+        FLinks.erase(it);
+    else
+        CallException(CE_RegFailed + 1);
+    FHasLink = HasLink();
+}
+
+bool TCustomComPort::HasLink() const
+{
+    return std::any_of(FLinks.begin(), FLinks.end(),
+                       [](const TComLink *l) { return bool(l->OnRxBuf); });
+}
+
+// Handlers may register or remove links: the walks index the live list, so a removal
+// mid-walk never touches a link that is gone.
+void TCustomComPort::NotifyLink(TComLinkEvent Event)
+{
+    for (size_t i = 0; i < FLinks.size(); ++i) {
+        TComLink *link = FLinks[i];
+        const TNotifyEvent *handler = Event == leRing      ? &link->OnRing
+                                      : Event == leTxEmpty ? &link->OnTxEmpty
+                                      : Event == leRxFlag  ? &link->OnRxFlag
+                                                           : nullptr;
+        if (handler && *handler)
+            (*handler)(this);
+    }
+}
+
+void TCustomComPort::SendSignalToLink(TComLinkEvent Signal, bool OnOff)
+{
+    for (size_t i = 0; i < FLinks.size(); ++i) {
+        TComLink *link = FLinks[i];
+        const TComSignalEvent *handler = Signal == leConn   ? &link->OnConn
+                                         : Signal == leCTS  ? &link->OnCTSChange
+                                         : Signal == leDSR  ? &link->OnDSRChange
+                                         : Signal == leRLSD ? &link->OnRLSDChange
+                                         : Signal == leRx   ? &link->OnRx
+                                         : Signal == leTx   ? &link->OnTx
+                                                            : nullptr;
+        if (handler && *handler)
+            (*handler)(this, OnOff);
+    }
+}
+
+void TCustomComPort::TxNotifyLink(const void *Buffer, int Count)
+{
+    for (size_t i = 0; i < FLinks.size(); ++i)
+        if (TComLink *link = FLinks[i]; link->OnTxBuf)
+            link->OnTxBuf(this, Buffer, Count);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// Internal: the event thread of an open port and the hand-over of its event batches.
+
+#include "serial/ComTypes.h"
+
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+#include <memory>
+
+class TCustomComPort;
+class TComEventSource;
+struct TComDelivery;
+
+/// Message number of a line event sent to the port's hidden receiver.
+inline constexpr QEvent::Type CM_PORTEVENT = QEvent::Type(QEvent::User + 1);
+
+/// One line event (Mask: its event mask bit) or, with Mask 0, a whole batch to run.
+class TComPortEvent : public QEvent {
+public:
+    TComPortEvent(quint64 AId, quint32 AMask) : QEvent(CM_PORTEVENT), Id(AId), Mask(AMask) {}
+    const quint64 Id;
+    const quint32 Mask;
+};
+
+/// The hidden receiver on the port's thread; hands what it receives to the port.
+class TComEventWindow : public QObject {
+public:
+    explicit TComEventWindow(TCustomComPort *Port);
+    bool event(QEvent *Event) override;
+
+private:
+    TCustomComPort *FPort;
+};
+
+/// Waits for line events of one open port and hands each batch to it, in the port's
+/// delivery mode. Built by Open, destroyed by Close.
+class TComThread : public QThread {
+public:
+    TComThread(TCustomComPort *AComPort, std::unique_ptr<TComEventSource> Source,
+               QObject *Window);
+    /// Stops the thread and waits for its end; meanwhile a batch waiting for the port's
+    /// thread is run, so a thread blocked in a delivery can see the stop.
+    ~TComThread() override;
+
+    void Stop();
+    TComEventSource &Source() { return *FSource; }
+
+    /// Owner side of a posted batch: runs it unless it is stale. False when stale.
+    bool Serve(quint64 Id);
+    /// Owner side of a sent event: releases the thread. False when stale.
+    bool Take(quint64 Id);
+
+protected:
+    void run() override; // the thread body
+
+private:
+    void DispatchComMsg();
+    void DoEvents();
+    void SendEvents();
+    void WaitServing();
+
+    TCustomComPort *FComPort;
+    std::unique_ptr<TComEventSource> FSource;
+    QObject *FWindow;
+    const TSyncMethod FSyncMethod;
+    const int FHandle;
+    TComEvents FEvents;
+    std::shared_ptr<TComDelivery> FDelivery;
+};

@@ -1,0 +1,316 @@
+// Line events of a terminal device.
+//
+// One epoll set holds the device (edge-triggered), a stop eventfd and a wake-up eventfd.
+// The thread sleeps in poll() on that set and never on a timer, except while written bytes
+// are still queued (then it looks again when they should have left):
+//   evRxChar    the device signalled input and the queue holds bytes it did not hold before
+//               (more bytes, or the port has read since): bytes left unread wake nobody.
+//   evRx80Full  the input count reached 80 % of the input size at such a wake-up.
+//   evTxEmpty   the port wrote, and the output queue has since drained.
+//   evError     the driver's frame, overrun, parity or buffer-overrun counter grew.
+//   evBreak     the driver's break counter grew.
+//   evCTS, evDSR, evRLSD, evRing
+//               a helper thread sleeps in TIOCMIWAIT and wakes the set; the driver's line
+//               counters (or, without them, the line levels) tell which line changed.
+//   evRxFlag    never: a terminal cannot spot a character without consuming it.
+// Devices without counters or TIOCMIWAIT (pseudo-terminals) never raise those events.
+// A hang-up (adapter unplugged, pty master closed) ends the wait with EIO.
+
+#include "serial/unix/UnixEventSource.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <linux/serial.h>
+#include <mutex>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr quint32 TagDevice = 1, TagWake = 2;
+
+int WakeSignal() { return SIGRTMIN + 4; }
+
+void NoAction(int) {}
+
+/// The signal that interrupts TIOCMIWAIT; installed once, without SA_RESTART.
+void InstallWakeSignal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction old {};
+        sigaction(WakeSignal(), nullptr, &old);
+        if (old.sa_handler != SIG_DFL)
+            return; // someone else uses it: keep theirs, it interrupts the wait as well
+        struct sigaction sa {};
+        sa.sa_handler = NoAction;
+        sigemptyset(&sa.sa_mask);
+        sigaction(WakeSignal(), &sa, nullptr);
+    });
+}
+
+int Ioctl(int Fd, unsigned long Request, void *Arg)
+{
+    int r;
+    do
+        r = ioctl(Fd, Request, Arg);
+    while (r != 0 && errno == EINTR);
+    return r == 0 ? 0 : errno;
+}
+
+void Kick(int Fd)
+{
+    const quint64 one = 1;
+    ssize_t r;
+    do
+        r = ::write(Fd, &one, sizeof one);
+    while (r < 0 && errno == EINTR);
+}
+
+void Drain(int Fd)
+{
+    quint64 value;
+    while (::read(Fd, &value, sizeof value) > 0) {
+    }
+}
+
+class TUnixEventSource final : public TComEventSource {
+public:
+    TUnixEventSource(int Handle, const TEventSetup &Setup) : FHandle(Handle), FSetup(Setup) {}
+
+    int Start()
+    {
+        FEpoll = epoll_create1(EPOLL_CLOEXEC);
+        FStop = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (FEpoll < 0 || FStop < 0 || FWake < 0)
+            return errno;
+        epoll_event dev{EPOLLIN | EPOLLOUT | EPOLLET, {}};
+        dev.data.u32 = TagDevice;
+        epoll_event wake{EPOLLIN, {}};
+        wake.data.u32 = TagWake;
+        if (epoll_ctl(FEpoll, EPOLL_CTL_ADD, FHandle, &dev) != 0
+            || epoll_ctl(FEpoll, EPOLL_CTL_ADD, FWake, &wake) != 0)
+            return errno;
+        serial_icounter_struct c{};
+        FHaveCounts = Ioctl(FHandle, TIOCGICOUNT, &c) == 0;
+        FBase = c;
+        int bits = 0;
+        if (Ioctl(FHandle, TIOCMGET, &bits) == 0)
+            FLines = bits;
+        if (WatchesModem())
+            StartModemWatch();
+        return 0;
+    }
+
+    ~TUnixEventSource() override
+    {
+        StopModemWatch();
+        for (int fd : {FEpoll, FStop, FWake})
+            if (fd >= 0)
+                ::close(fd);
+    }
+
+    int Wait(TComEvents &Events, int TimeoutMs, int StopFd, bool &Stopped) override
+    {
+        Events = {};
+        Stopped = false;
+        int timeout = TimeoutMs;
+        if (FTxPending.load()) {
+            const int drain = DrainMs();
+            if (drain >= 0 && (timeout < 0 || drain < timeout))
+                timeout = drain;
+        }
+        pollfd fds[3] = {{FStop, POLLIN, 0}, {FEpoll, POLLIN, 0}, {StopFd, POLLIN, 0}};
+        const int r = ::poll(fds, StopFd >= 0 ? 3 : 2, timeout);
+        if (r < 0)
+            return errno == EINTR ? 0 : errno;
+        if (fds[0].revents)
+            return ECANCELED; // a stop wins over pending events
+        if (StopFd >= 0 && fds[2].revents) {
+            Stopped = true;
+            return 0;
+        }
+        bool device = false;
+        if (fds[1].revents) {
+            epoll_event got[4];
+            const int n = epoll_wait(FEpoll, got, 4, 0);
+            for (int i = 0; i < n; ++i) {
+                if (got[i].data.u32 == TagWake) {
+                    Drain(FWake);
+                    continue;
+                }
+                if (got[i].events & (EPOLLHUP | EPOLLERR))
+                    return EIO;
+                device = true;
+            }
+        }
+        Collect(Events, device);
+        Events = Events & FSetup.Events;
+        return 0;
+    }
+
+    void Stop() override { Kick(FStop); }
+
+    void Written() override
+    {
+        FTxPending.store(true);
+        Kick(FWake);
+    }
+
+    void Consumed() override { FReads.fetch_add(1); }
+
+private:
+    bool WatchesModem() const
+    {
+        const TComEvents e = FSetup.Events;
+        return e.Contains(evCTS) || e.Contains(evDSR) || e.Contains(evRLSD) || e.Contains(evRing);
+    }
+
+    /// Queued output time at the line rate, plus slack for the driver: a driver may not wake
+    /// the set for its last byte.
+    int DrainMs()
+    {
+        int queued = 0;
+        if (Ioctl(FHandle, TIOCOUTQ, &queued) != 0) {
+            FTxPending.store(false); // no way to tell: no evTxEmpty rather than a busy loop
+            return -1;
+        }
+        if (queued <= 0)
+            return 0;
+        const qint64 ms = qint64(queued) * 10 * 1000 / std::max(FSetup.BaudRate, 1);
+        return int(std::min<qint64>(ms + 5, 60000));
+    }
+
+    void Collect(TComEvents &Events, bool Device)
+    {
+        if (Device) {
+            int count = 0;
+            if (Ioctl(FHandle, FIONREAD, &count) == 0) {
+                const quint32 reads = FReads.load();
+                if (count > 0 && (count > FLastCount || reads != FLastReads)) {
+                    Events.Include(evRxChar);
+                    if (FSetup.RxFullCount > 0 && count >= FSetup.RxFullCount
+                        && (FLastCount < FSetup.RxFullCount || reads != FLastReads))
+                        Events.Include(evRx80Full);
+                }
+                FLastCount = count;
+                FLastReads = reads;
+            }
+        }
+        if (FTxPending.load()) {
+            int queued = 0;
+            if (Ioctl(FHandle, TIOCOUTQ, &queued) == 0 && queued == 0) {
+                FTxPending.store(false);
+                Events.Include(evTxEmpty);
+            }
+        }
+        if (FHaveCounts) {
+            serial_icounter_struct c{};
+            if (Ioctl(FHandle, TIOCGICOUNT, &c) == 0) {
+                if (c.frame != FBase.frame || c.overrun != FBase.overrun
+                    || c.parity != FBase.parity || c.buf_overrun != FBase.buf_overrun)
+                    Events.Include(evError);
+                if (c.brk != FBase.brk)
+                    Events.Include(evBreak);
+                if (c.cts != FBase.cts)
+                    Events.Include(evCTS);
+                if (c.dsr != FBase.dsr)
+                    Events.Include(evDSR);
+                if (c.dcd != FBase.dcd)
+                    Events.Include(evRLSD);
+                if (c.rng != FBase.rng)
+                    Events.Include(evRing);
+                FBase = c;
+            }
+        } else if (FModemChanged.exchange(false)) {
+            int bits = 0;
+            if (Ioctl(FHandle, TIOCMGET, &bits) == 0) {
+                const int changed = bits ^ FLines;
+                if (changed & TIOCM_CTS)
+                    Events.Include(evCTS);
+                if (changed & TIOCM_DSR)
+                    Events.Include(evDSR);
+                if (changed & TIOCM_CAR)
+                    Events.Include(evRLSD);
+                if ((changed & TIOCM_RNG) && !(bits & TIOCM_RNG))
+                    Events.Include(evRing); // the end of a ring, as the counters count it
+                FLines = bits;
+            }
+        }
+    }
+
+    // TIOCMIWAIT blocks without a way to add descriptors, so a helper thread sleeps in it
+    // and wakes the set; a signal ends it when the port closes.
+    void StartModemWatch()
+    {
+        InstallWakeSignal();
+        FModem = std::thread([this] {
+            const int lines = TIOCM_CTS | TIOCM_DSR | TIOCM_CAR | TIOCM_RNG;
+            while (!FModemStop.load()) {
+                if (ioctl(FHandle, TIOCMIWAIT, lines) == 0) {
+                    FModemChanged.store(true);
+                    Kick(FWake);
+                } else if (errno != EINTR) {
+                    break; // the driver cannot tell line changes, or the device has gone
+                }
+            }
+            std::lock_guard guard(FModemLock);
+            FModemDone = true;
+            FModemCond.notify_all();
+        });
+    }
+
+    void StopModemWatch()
+    {
+        if (!FModem.joinable())
+            return;
+        FModemStop.store(true);
+        std::unique_lock lock(FModemLock);
+        // The signal may land just before the helper enters the wait: repeat until it is out.
+        while (!FModemDone) {
+            pthread_kill(FModem.native_handle(), WakeSignal());
+            FModemCond.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        lock.unlock();
+        FModem.join();
+    }
+
+    const int FHandle;
+    const TEventSetup FSetup;
+    int FEpoll = -1, FStop = -1, FWake = -1;
+    std::atomic<bool> FTxPending{false};
+    std::atomic<quint32> FReads{0};
+    int FLastCount = 0;
+    quint32 FLastReads = 0;
+    bool FHaveCounts = false;
+    serial_icounter_struct FBase{};
+    int FLines = 0;
+
+    std::thread FModem;
+    std::atomic<bool> FModemStop{false};
+    std::atomic<bool> FModemChanged{false};
+    std::mutex FModemLock;
+    std::condition_variable FModemCond;
+    bool FModemDone = false;
+};
+
+} // namespace
+
+std::unique_ptr<TComEventSource> CreateUnixEventSource(int Handle, const TEventSetup &Setup, int &Err)
+{
+    auto source = std::make_unique<TUnixEventSource>(Handle, Setup);
+    Err = source->Start();
+    if (Err != 0)
+        source.reset();
+    return source;
+}
