@@ -37,12 +37,21 @@ QIcon ToolbarIcon(const char *themeName, const char *resource)
     return QIcon::fromTheme(QString::fromLatin1(themeName), QIcon(QString::fromLatin1(resource)));
 }
 
+// The window is laid out for a narrow sans font; where a wider one stands in for it, a caption
+// that would run under its neighbour gets a smaller size instead of being cut off.
+void FitToWidth(QWidget *control, const QString &text, int width)
+{
+    QFont font = control->font();
+    while (QFontMetrics(font).horizontalAdvance(text) > width && font.pixelSize() > 9)
+        font.setPixelSize(font.pixelSize() - 1);
+    control->setFont(font);
+}
+
 QLabel *AddLabel(QWidget *parent, const char *name, const char *text, int x, int y)
 {
     auto *label = new QLabel(QString::fromUtf8(text), parent);
     label->setObjectName(QString::fromLatin1(name));
     label->move(x, y);
-    label->adjustSize();
     return label;
 }
 
@@ -92,12 +101,21 @@ void AddDivider(QWidget *bar, const char *name, int x)
     divider->setGeometry(x, 2, dividerWidth, buttonHeight - 4);
 }
 
-// Group captions are bold, their contents are not.
+// Group captions are bold, their contents are not. Captions left of the edit boxes must end
+// before them, button captions inside their buttons.
 void UseNormalFont(QGroupBox *group, QFont normal)
 {
     normal.setBold(false); // stated outright, or the children would inherit the bold caption
-    for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+    for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         child->setFont(normal);
+        if (auto *label = qobject_cast<QLabel *>(child)) {
+            if (label->x() < editX)
+                FitToWidth(label, label->text(), editX - label->x() - 2);
+            label->adjustSize();
+        } else if (auto *button = qobject_cast<QPushButton *>(child)) {
+            FitToWidth(button, button->text(), button->width() - 10);
+        }
+    }
 }
 
 } // namespace
@@ -111,7 +129,8 @@ TfrmMain::TfrmMain(QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Level sensor configurator"));
     setFixedSize(clientWidth, clientHeight);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     font.setPixelSize(14);
     setFont(font);
 
