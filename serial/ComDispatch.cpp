@@ -60,7 +60,7 @@ void TCustomComPort::DispatchEvents(TComEvents Events)
         {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full}};
     for (auto [event, call] : Order) {
         // A handler that closed the port ends the batch: the rest would act on no device.
-        if (!FConnected || FClosing)
+        if (!FConnected)
             return;
         if (Events.Contains(event))
             (this->*call)();
@@ -78,7 +78,7 @@ void TCustomComPort::WindowMethod(const TComPortEvent &Message)
     if (!FEventThread || !FEventThread->Take(Message.Id))
         return;
     try {
-        if (!FConnected || FClosing)
+        if (!FConnected)
             return;
         const TComEvents e = MaskToEvents(Message.Mask);
         if (e == TComEvents{evRxChar}) CallRxChar();

@@ -1,0 +1,417 @@
+// Line events: dispatch order in every delivery mode, open/close reports, received data
+// and links, and the event thread's life (edge-like input, hang-up, close while delivering).
+
+#include "FakeBackend.h"
+#include "PtyPair.h"
+#include "TestSupport.h"
+
+#include "serial/ExceptionDisplay.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <atomic>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QStringList &List, std::ostream *Out)
+{
+    *Out << '[' << List.join(QStringLiteral(", ")).toStdString() << ']';
+}
+QT_END_NAMESPACE
+
+namespace {
+
+const TSyncMethod Modes[] = {smThreadSync, smWindowSync, smNone};
+
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+/// Pumps the port's thread until Done holds (hang guard 5 s).
+bool PumpUntil(const std::function<bool()> &Done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!Done()) {
+        if (t.elapsed() > 5000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+/// A thread-safe record of what happened, in order.
+struct Journal {
+    std::mutex Lock;
+    QStringList Lines;
+    void Add(const QString &Line)
+    {
+        std::lock_guard guard(Lock);
+        Lines << Line;
+    }
+    QStringList Get()
+    {
+        std::lock_guard guard(Lock);
+        return Lines;
+    }
+    int Size() { return int(Get().size()); }
+};
+
+/// Attaches a journal entry to every handler of the port and of the link.
+void Record(TCustomComPort &Port, TComLink &Link, Journal &J)
+{
+    auto on = [&J](const char *Name) { return [&J, Name](QObject *) { J.Add(Name); }; };
+    auto level = [&J](const char *Name) {
+        return [&J, Name](QObject *, bool OnOff) { J.Add(QString("%1(%2)").arg(Name).arg(OnOff)); };
+    };
+    Port.OnRxChar = [&J](QObject *, int Count) { J.Add(QString("RxChar(%1)").arg(Count)); };
+    Port.OnTxEmpty = on("TxEmpty");
+    Port.OnBreak = on("Break");
+    Port.OnRing = on("Ring");
+    Port.OnRxFlag = on("RxFlag");
+    Port.OnRx80Full = on("Rx80Full");
+    Port.OnCTSChange = level("CTS");
+    Port.OnDSRChange = level("DSR");
+    Port.OnRLSDChange = level("RLSD");
+    Port.OnError = [&J](QObject *, TComErrors E) { J.Add("Error" + ComErrorsToStr(E)); };
+    Port.OnBeforeOpen = on("BeforeOpen");
+    Port.OnAfterOpen = on("AfterOpen");
+    Port.OnBeforeClose = on("BeforeClose");
+    Port.OnAfterClose = on("AfterClose");
+    Link.OnConn = level("link.Conn");
+    Link.OnCTSChange = level("link.CTS");
+    Link.OnDSRChange = level("link.DSR");
+    Link.OnRLSDChange = level("link.RLSD");
+    Link.OnRing = on("link.Ring");
+    Link.OnRxFlag = on("link.RxFlag");
+    Link.OnTxEmpty = on("link.TxEmpty");
+    Link.OnTx = level("link.Tx");
+    Link.OnRx = level("link.Rx");
+}
+
+struct FakePort {
+    std::shared_ptr<FakeBackend> Fake = std::make_shared<FakeBackend>();
+    TComPort Port;
+    TComLink Link;
+    Journal J;
+    explicit FakePort(TSyncMethod Mode)
+    {
+        Port.SetBackend(Fake);
+        Port.SetSyncMethod(Mode);
+        Record(Port, Link, J);
+        Port.RegisterLink(&Link);
+    }
+};
+
+struct PtyPort {
+    PtyPair Pty;
+    TComPort Port;
+    explicit PtyPort(TSyncMethod Mode = smThreadSync, TComEvents Events = AllComEvents)
+    {
+        Port.SetPort(Pty.Slave());
+        Port.SetSyncMethod(Mode);
+        Port.SetEvents(Events);
+    }
+};
+
+} // namespace
+
+TEST(ComEvents, MasksFollowTheEventTable)
+{
+    EXPECT_EQ(EventsToMask(AllComEvents), 0x05FFu);
+    EXPECT_EQ(EventsToMask({evTxEmpty, evRxFlag}), 0x0006u);
+    EXPECT_EQ(EventsToMask({evRing, evRx80Full}), 0x0500u);
+    EXPECT_EQ(MaskToEvents(0xF801), TComEvents{evRxChar}); // foreign bits are ignored
+    for (int e = 0; e < 10; ++e)
+        EXPECT_EQ(MaskToEvents(EventsToMask({TComEvent(e)})), TComEvents{TComEvent(e)});
+}
+
+TEST(ComEvents, OpenAndCloseReportInOrder)
+{
+    for (TComEvents events : {AllComEvents, TComEvents{}}) {
+        FakePort p(smThreadSync);
+        p.Fake->Lines = {csCTS, csRLSD};
+        p.Port.SetEvents(events);
+        p.Port.Open();
+        EXPECT_EQ(p.Fake->EventQueue.Sources, events.Empty() ? 0 : 1);
+        p.Port.Close();
+        const QStringList expected{
+            "BeforeOpen", "link.Conn(1)", "AfterOpen", "link.CTS(1)", "CTS(1)", "link.DSR(0)",
+            "DSR(0)", "link.RLSD(1)", "RLSD(1)",
+            // closing reports every line off without reading them
+            "link.CTS(0)", "link.DSR(0)", "link.RLSD(0)", "CTS(0)", "DSR(0)", "RLSD(0)",
+            "BeforeClose", "link.Conn(0)", "AfterClose"};
+        EXPECT_EQ(p.J.Get(), expected) << "events " << events.ToBits();
+    }
+}
+
+TEST(ComEvents, EveryEventInItsOrderInEveryMode)
+{
+    for (TSyncMethod mode : Modes) {
+        FakePort p(mode);
+        p.Port.Open();
+        const int opened = p.J.Size();
+        p.Fake->Queued = 3;
+        p.Fake->Lines = {csDSR};
+        p.Fake->Counts.Frame = 1;
+        p.Fake->EventQueue.Push(AllComEvents);
+        ASSERT_TRUE(PumpUntil([&] { return p.J.Size() >= opened + 18; })) << int(mode);
+        const QStringList got = p.J.Get().mid(opened);
+        const QStringList expected{
+            "Error<ComError:Frame>", "link.Rx(1)", "RxChar(3)", "link.Tx(0)", "link.TxEmpty",
+            "TxEmpty", "Break", "link.Ring", "Ring", "link.CTS(0)", "CTS(0)", "link.DSR(1)",
+            "DSR(1)", "link.RxFlag", "RxFlag", "link.RLSD(0)", "RLSD(0)", "Rx80Full"};
+        EXPECT_EQ(got.mid(0, expected.size()), expected) << "mode " << int(mode);
+
+        // An error event whose errors were already collected calls no OnError.
+        p.Fake->EventQueue.Push({evError, evRing});
+        const int before = p.J.Size();
+        ASSERT_TRUE(PumpUntil([&] { return p.J.Size() >= before + 2; }));
+        EXPECT_EQ(p.J.Get().mid(before), (QStringList{"link.Ring", "Ring"}));
+        p.Port.Close();
+    }
+}
+
+TEST(ComEvents, WindowModeShowsHandlerExceptionsAndGoesOn)
+{
+    QStringList shown;
+    SetExceptionDisplay([&](const QString &Message) { shown << Message; });
+    FakePort p(smWindowSync);
+    p.Port.OnBreak = [](QObject *) { throw EComPort::CreateNoWinCode(12); };
+    p.Port.Open();
+    const int opened = p.J.Size();
+    p.Fake->EventQueue.Push({evBreak, evRing});
+    ASSERT_TRUE(PumpUntil([&] { return p.J.Size() >= opened + 2; }));
+    EXPECT_EQ(p.J.Get().mid(opened), (QStringList{"link.Ring", "Ring"}));
+    EXPECT_EQ(shown, QStringList{ComErrorText(12)});
+
+    // Events still queued when the port closes are dropped.
+    p.Fake->EventQueue.Push({evRing});
+    QThread::msleep(50);
+    p.Port.Close();
+    const int closed = p.J.Size();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(p.J.Size(), closed);
+    SetExceptionDisplay({});
+}
+
+TEST(ComEvents, LinkRegistry)
+{
+    TComPort port;
+    TComLink a, b;
+    port.RegisterLink(&a);
+    EXPECT_EQ(ExpectComError([&] { port.RegisterLink(&a); }).Code(), 18);
+    EXPECT_EQ(ExpectComError([&] { port.UnRegisterLink(&b); }).Code(), 18);
+    // Whether a link takes the data is judged at registration only.
+    a.OnRxBuf = [](QObject *, const void *, int) {};
+    EXPECT_TRUE(port.TriggersOnRxChar());
+    port.UnRegisterLink(&a);
+    port.RegisterLink(&a);
+    EXPECT_FALSE(port.TriggersOnRxChar());
+    EXPECT_EQ(ExpectComError([&] { port.SetTriggersOnRxChar(true); }).Code(), 22);
+    port.UnRegisterLink(&a);
+    EXPECT_TRUE(port.TriggersOnRxChar());
+}
+
+TEST(ComEvents, ReceivedDataGoesToOneReaderAndTheRestAreTold)
+{
+    // No trigger, no link: the port reads the bytes for its OnRxBuf; OnRxChar never fires.
+    {
+        PtyPort p(smNone);
+        std::atomic<int> rxChar{0};
+        std::string got;
+        std::mutex lock;
+        p.Port.SetTriggersOnRxChar(false);
+        p.Port.OnRxChar = [&](QObject *, int) { ++rxChar; };
+        p.Port.OnRxBuf = [&](QObject *, const void *B, int N) {
+            std::lock_guard guard(lock);
+            got.append(static_cast<const char *>(B), size_t(N));
+        };
+        p.Port.Open();
+        p.Pty.Send("hello");
+        ASSERT_TRUE(PumpUntil([&] { std::lock_guard g(lock); return got.size() >= 5; }));
+        p.Port.Close();
+        EXPECT_EQ(got, "hello");
+        EXPECT_EQ(rxChar, 0);
+    }
+    // A link with OnRxBuf takes the data: the port's OnRxBuf first, the same bytes for both.
+    {
+        PtyPort p(smThreadSync);
+        TComLink link, quiet;
+        QStringList order;
+        const void *seen[2] = {};
+        p.Port.OnRxChar = [&](QObject *, int) { order << "RxChar"; };
+        p.Port.OnRxBuf = [&](QObject *, const void *B, int N) {
+            seen[0] = B;
+            order << "port " + QString::fromLatin1(static_cast<const char *>(B), N);
+        };
+        link.OnRxBuf = [&](QObject *, const void *B, int N) {
+            seen[1] = B;
+            order << "link " + QString::fromLatin1(static_cast<const char *>(B), N);
+        };
+        link.OnRx = [&](QObject *, bool On) { order << QString("rx %1").arg(On); };
+        p.Port.RegisterLink(&quiet);
+        p.Port.RegisterLink(&link);
+        p.Port.Open();
+        p.Pty.Send("abc");
+        ASSERT_TRUE(PumpUntil([&] { return order.size() >= 4; }));
+        // The port's own read tells the links the queue is empty before the buffer goes round.
+        EXPECT_EQ(order.mid(0, 4), (QStringList{"rx 1", "rx 0", "port abc", "link abc"}));
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_EQ(p.Port.InputCount(), 0);
+        p.Port.Close();
+        EXPECT_FALSE(order.contains("RxChar"));
+    }
+    // A link without OnRxBuf: nothing is read, OnRxChar hears the count.
+    {
+        PtyPort p(smThreadSync);
+        TComLink link;
+        int count = 0;
+        p.Port.OnRxChar = [&](QObject *, int N) { count = N; };
+        p.Port.RegisterLink(&link);
+        p.Port.Open();
+        p.Pty.Send("xy");
+        ASSERT_TRUE(WaitQueued(p.Port, 2));
+        ASSERT_TRUE(PumpUntil([&] { return count == 2; }));
+        char buf[4];
+        EXPECT_EQ(p.Port.Read(buf, 4), 2);
+        p.Port.Close();
+    }
+}
+
+TEST(ComEvents, UnreadBytesWakeOnceAndNewBytesWakeAgain)
+{
+    PtyPort p(smNone);
+    std::atomic<int> events{0};
+    p.Port.OnRxChar = [&](QObject *, int) { ++events; };
+    p.Port.Open();
+    p.Pty.Send("1");
+    ASSERT_TRUE(PumpUntil([&] { return events >= 1; }));
+    const double cpu = CpuSeconds();
+    QThread::msleep(1000);
+    EXPECT_EQ(events, 1);
+    EXPECT_LT(CpuSeconds() - cpu, 0.3); // a thread woken by the waiting byte would burn a core
+    p.Pty.Send("2");
+    ASSERT_TRUE(PumpUntil([&] { return events >= 2; }));
+    char buf[4];
+    EXPECT_EQ(p.Port.Read(buf, 4), 2);
+    p.Pty.Send("3"); // fewer bytes than before, but new ones
+    ASSERT_TRUE(PumpUntil([&] { return events >= 3; }));
+    p.Port.Close();
+}
+
+TEST(ComEvents, OutputDrainedRaisesTxEmpty)
+{
+    for (TSyncMethod mode : Modes) {
+        PtyPort p(mode);
+        std::atomic<int> empty{0};
+        p.Port.OnTxEmpty = [&](QObject *) { ++empty; };
+        p.Port.Open();
+        QThread::msleep(20);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(empty, 0); // nothing was written yet
+        EXPECT_EQ(p.Port.Write("ping", 4), 4);
+        ASSERT_TRUE(PumpUntil([&] { return empty >= 1; })) << int(mode);
+        EXPECT_EQ(p.Pty.Receive(), "ping");
+        p.Port.Close();
+    }
+}
+
+TEST(ComEvents, CloseServesADeliveryThatWaitsForThePortsThread)
+{
+    PtyPort p(smThreadSync);
+    int rx = 0, afterClose = 0;
+    p.Port.OnRxChar = [&](QObject *, int) { ++rx; };
+    p.Port.OnAfterClose = [&](QObject *) { ++afterClose; };
+    p.Port.Open();
+    p.Pty.Send("z");
+    ASSERT_TRUE(WaitQueued(p.Port, 1));
+    QThread::msleep(50); // the event thread is now blocked handing the batch over
+    p.Port.Close();      // without an event loop: must not hang
+    EXPECT_EQ(rx, 1);
+    EXPECT_EQ(afterClose, 1);
+    QCoreApplication::processEvents(); // the posted batch is stale now
+    EXPECT_EQ(rx, 1);
+}
+
+TEST(ComEvents, HandlerMayCloseThePort)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        PtyPort p(mode);
+        int txEmpty = 0;
+        p.Port.OnRxChar = [&](QObject *, int) { p.Port.Close(); };
+        p.Port.OnTxEmpty = [&](QObject *) { ++txEmpty; };
+        p.Port.Open();
+        p.Port.Write("w", 1);
+        p.Pty.Send("c");
+        ASSERT_TRUE(PumpUntil([&] { return !p.Port.Connected(); })) << int(mode);
+        p.Port.Open(); // nothing of the last session is stuck
+        EXPECT_TRUE(p.Port.Connected());
+        p.Port.Close();
+    }
+}
+
+TEST(ComEvents, VanishedDeviceEndsTheWaitAndCloseCompletes)
+{
+    PtyPort p(smThreadSync);
+    int afterClose = 0;
+    p.Port.OnAfterClose = [&](QObject *) { ++afterClose; };
+    p.Port.Open();
+    p.Pty.CloseMaster();
+    QThread::msleep(100);
+    const double cpu = CpuSeconds();
+    for (int i = 0; i < 50; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    EXPECT_LT(CpuSeconds() - cpu, 0.3);
+    p.Port.Close();
+    EXPECT_FALSE(p.Port.Connected());
+    EXPECT_EQ(afterClose, 1);
+}
+
+TEST(ComEvents, ThousandOpenCloseCyclesWithBytesArriving)
+{
+    for (TSyncMethod mode : Modes) {
+        PtyPort p(mode);
+        std::atomic<bool> stop{false};
+        const int master = p.Pty.Master();
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        std::thread writer([&] {
+            while (!stop) {
+                (void)!::write(master, "data", 4);
+                QThread::usleep(200);
+            }
+        });
+        std::atomic<int> rx{0};
+        int before = 0, after = 0;
+        TComLink link;
+        link.OnRx = [](QObject *, bool) {};
+        p.Port.RegisterLink(&link);
+        p.Port.OnRxChar = [&](QObject *Sender, int N) {
+            ++rx;
+            char buf[64];
+            static_cast<TCustomComPort *>(Sender)->Read(buf, std::min(N, 64));
+        };
+        p.Port.OnBeforeClose = [&](QObject *) { ++before; };
+        p.Port.OnAfterClose = [&](QObject *) { ++after; };
+        for (int i = 0; i < 1000; ++i) {
+            p.Port.Open();
+            if (i % 4 == 0)
+                QCoreApplication::processEvents();
+            p.Port.Close();
+        }
+        stop = true;
+        writer.join();
+        EXPECT_EQ(before, 1000) << int(mode);
+        EXPECT_EQ(after, 1000) << int(mode);
+        EXPECT_GT(rx, 0) << int(mode);
+        p.Port.UnRegisterLink(&link);
+    }
+}
