@@ -4,8 +4,11 @@
 #include "app/FieldFocus.h"
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
+#include "protocol/Exchange.h"
+#include "protocol/Timer.h"
+#include "serial/ComConvert.h"
+#include "serial/ComPort.h"
 
-#include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
@@ -120,10 +123,11 @@ void UseNormalFont(QGroupBox *group, QFont normal)
 
 } // namespace
 
-TfrmMain::TfrmMain(QWidget *parent)
+TfrmMain::TfrmMain(QWidget *parent, const QStringList &CommandLinePorts)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                          | Qt::MSWindowsFixedSizeDialogHint)
+                          | Qt::MSWindowsFixedSizeDialogHint),
+      FCommandLinePorts(CommandLinePorts)
 {
     InitResources();
     setObjectName(QStringLiteral("frmMain"));
@@ -138,6 +142,7 @@ TfrmMain::TfrmMain(QWidget *parent)
                  ToolbarIcon("go-up", ":/icons/to-device.svg"), ToolbarIcon("go-down", ":/icons/from-device.svg"),
                  ToolbarIcon("help-about", ":/icons/about.svg")};
 
+    CreatePort();
     CreateToolbar();
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -166,12 +171,63 @@ TfrmMain::TfrmMain(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     SetMessageBoxOwner(this);
-    FormCreate();
+    frmMain = this;
+    // A store that cannot be read is reported, and the window opens all the same.
+    RunHandler([this] { FormCreate(); });
+    SelectCommandLinePort();
 }
 
 TfrmMain::~TfrmMain()
 {
+    if (frmMain == this)
+        frmMain = nullptr;
     SetMessageBoxOwner(nullptr);
+}
+
+void TfrmMain::CreatePort()
+{
+    cpCOM = new TComPort(this);
+    // The store key and the ini section are named after the port object.
+    cpCOM->setObjectName(QStringLiteral("cpCOM"));
+    cpCOM->SetPort(QStringLiteral("COM1"));
+    cpCOM->SetBaudRate(br9600);
+    cpCOM->SetDataBits(dbEight);
+    cpCOM->Parity().SetBits(prNone);
+    cpCOM->SetStopBits(sbOneStopBit);
+    TComFlowControl &flow = cpCOM->FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    cpCOM->SetEvents(AllComEvents);
+    cpCOM->SetTriggersOnRxChar(true);
+    cpCOM->SetStoredProps(TStoredProps{spBasic});
+
+    tmrTimeout = new TTimer(this);
+    tmrTimeout->setObjectName(QStringLiteral("tmrTimeout"));
+    tmrTimeout->SetOnTimer(tmrTimeoutTimer);
+}
+
+void TfrmMain::ListPorts(QStringList &Ports) const
+{
+    EnumComPorts(Ports);
+    // Pseudo-terminals and other virtual lines are never enumerated; the user names them.
+    for (const QString &port : FCommandLinePorts)
+        if (!Ports.contains(port))
+            Ports << port;
+}
+
+void TfrmMain::SelectCommandLinePort()
+{
+    if (FCommandLinePorts.isEmpty())
+        return;
+    const int index = ccbPort->findText(FCommandLinePorts.constFirst(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return;
+    ccbPort->setCurrentIndex(index);
+    cpCOM->SetPort(ccbPort->Text());
 }
 
 void TfrmMain::CreateToolbar()
@@ -185,14 +241,18 @@ void TfrmMain::CreateToolbar()
     tbSave = AddToolButton(tlbToolbar, "tbSave", "Сохранить файл", ilTBIcons[1], 1, x += buttonWidth);
     AddDivider(tlbToolbar, "ToolButton3", x += buttonWidth);
 
-    // Placeholder list until the port component provides the machine's ports.
-    ccbPort = new QComboBox(tlbToolbar);
+    ccbPort = new TPortComboBox(tlbToolbar);
     ccbPort->setObjectName(QStringLiteral("ccbPort"));
-    ccbPort->setEditable(false);
     ccbPort->setGeometry(x += dividerWidth, (buttonHeight - 24) / 2, 97, 24);
     ccbPort->setToolTip(QStringLiteral("Выбор COM-порта"));
-    ccbPort->addItem(QStringLiteral("COM1"));
-    ccbPort->setCurrentIndex(0);
+    ccbPort->ComSelect().SetPortLister([this](QStringList &ports) { ListPorts(ports); });
+    ccbPort->SetComPort(cpCOM);
+    ccbPort->SetComProperty(cpPort);
+    ccbPort->SetAutoApply(true);
+    ccbPort->SetText(QStringLiteral("COM1"));
+    if (ccbPort->count() > 0)
+        ccbPort->setCurrentIndex(0);
+    ccbPort->OnDropDown = [this] { ccbPortDropDown(); };
 
     AddDivider(tlbToolbar, "ToolButton4", x += 97);
     tbUpload = AddToolButton(tlbToolbar, "tbUpload", "Выгрузить из устройства на ПК", ilTBIcons[3], 0, x += dividerWidth);
@@ -203,6 +263,8 @@ void TfrmMain::CreateToolbar()
     connect(ToolButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { ToolButton1Click(); }); });
     connect(tbSave, &QToolButton::clicked, this, [this] { RunHandler([this] { tbSaveClick(); }); });
     connect(tbAbout, &QToolButton::clicked, this, [this] { RunHandler([this] { tbAboutClick(); }); });
+    connect(tbUpload, &QToolButton::clicked, this, [this] { RunHandler([this] { tbUploadClick(); }); });
+    connect(tbDownload, &QToolButton::clicked, this, [this] { RunHandler([this] { tbDownloadClick(); }); });
 }
 
 void TfrmMain::CreateWorkGroup()
@@ -262,6 +324,8 @@ void TfrmMain::CreateCalibrationGroup()
     txtCalOff = AddEdit(gbCal, {"txtCalOff", 106, 0, "0", true, true, averagingHint});
     AddLabel(gbCal, "Label2", "ед.", 220, 110);
     UseNormalFont(gbCal, font());
+    connect(cmdCalOn, &QPushButton::clicked, this, [this] { RunHandler([this] { cmdCalOnClick(); }); });
+    connect(cmdCalOff, &QPushButton::clicked, this, [this] { RunHandler([this] { cmdCalOffClick(); }); });
 }
 
 void TfrmMain::CreateDialogs()

@@ -1,14 +1,21 @@
 #pragma once
 // The configurator's single window: toolbar, the "Работа" and "Калибровка" groups with the
-// seven parameter fields, and the handlers of the file and About buttons.
+// seven parameter fields, the serial port and its time-out timer, and the handlers of every
+// button. It is the protocol's frmMain while it lives.
 
+#include "app/PortComboBox.h"
 #include "app/SettingsFile.h"
+#include "protocol/Connection.h"
 
 #include <QIcon>
+#include <QStringList>
 #include <QWidget>
 #include <array>
+#include <functional>
 
-class QComboBox;
+class QCloseEvent;
+class TComPort;
+class TTimer;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -17,17 +24,22 @@ class QPushButton;
 class QToolButton;
 class TFieldFocus;
 
-class TfrmMain : public QWidget {
+/// Where the port settings are kept between runs.
+extern const QString PortSettingsKey;
+
+class TfrmMain : public QWidget, public TConnectionHost {
     Q_OBJECT
 public:
-    explicit TfrmMain(QWidget *parent = nullptr);
+    /// CommandLinePorts are offered in the port combo after the machine's ports; the first
+    /// is selected once the stored port choice has been applied.
+    explicit TfrmMain(QWidget *parent = nullptr, const QStringList &CommandLinePorts = {});
     ~TfrmMain() override;
 
     // Controls, named as in the window's description; the window owns them all.
     QWidget *tlbToolbar;
     QToolButton *ToolButton1; ///< open a settings file
     QToolButton *tbSave;
-    QComboBox *ccbPort;
+    TPortComboBox *ccbPort;
     QToolButton *tbUpload;    ///< read from the device
     QToolButton *tbDownload;  ///< write to the device
     QToolButton *tbAbout;
@@ -46,23 +58,55 @@ public:
     QFileDialog *sdSave;
     QFileDialog *odOpen;
     std::array<QIcon, 5> ilTBIcons; ///< open, save, write to device, read from device, about
+    TComPort *cpCOM;      ///< open only during a device connection
+    TTimer *tmrTimeout;   ///< the transaction time-out
 
     /// The seven fields in settings-file order.
     TSettingsFields SettingsFields() const;
 
     // Event handlers.
     void FormCreate();
+    void FormCloseQuery(QObject *Sender, bool &CanClose);
+    void FormClose(QObject *Sender);
+    void tbUploadClick();
+    void tbDownloadClick();
+    void cmdCalOnClick();
+    void cmdCalOffClick();
+    void ccbPortDropDown();
     void tbSaveClick();
     void ToolButton1Click();
     void tbAboutClick();
     void limits_OnEnter(QLineEdit *Sender);
     void limits_OnExit(QLineEdit *Sender);
 
+    /// The sensor connection around a workflow; see protocol/Connection.h.
+    int ConnectDevice();
+    void DisconnectDevice();
+
+    // The window as the protocol sees it.
+    TCustomComPort &ComPort() override;
+    TTimer &TimeoutTimer() override;
+    QString FieldText(TDeviceField field) const override;
+    void SetFieldText(TDeviceField field, const QString &text) override;
+    void ErrorBox(const QString &text, const QString &caption) override;
+    QString ChosenPort() const override;
+    void SetDeviceControlsEnabled(bool Enabled) override;
+    void SetWaitCursor(bool Wait) override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void CreatePort();
+    void ListPorts(QStringList &Ports) const;
+    void SelectCommandLinePort();
+    void RunWorkflow(const std::function<void()> &Commands);
+    QLineEdit *FieldEdit(TDeviceField field) const;
     void CreateToolbar();
     void CreateWorkGroup();
     void CreateCalibrationGroup();
     void CreateDialogs();
 
     TFieldFocus *FFieldFocus;
+    QStringList FCommandLinePorts;
 };

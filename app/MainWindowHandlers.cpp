@@ -1,4 +1,4 @@
-// Event handlers of the main window: creation, field checks, settings files, About.
+// Event handlers of the main window: field checks, settings files, About.
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
@@ -8,12 +8,6 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
-
-void TfrmMain::FormCreate()
-{
-    // First, so the table is complete before any field can take the focus.
-    FillFieldLimits();
-}
 
 void TfrmMain::limits_OnEnter(QLineEdit *Sender)
 {

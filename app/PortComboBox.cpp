@@ -1,0 +1,10 @@
+#include "app/PortComboBox.h"
+
+#include "app/Application.h"
+
+void TPortComboBox::showPopup()
+{
+    if (OnDropDown)
+        RunHandler(OnDropDown);
+    TComComboBox::showPopup();
+}

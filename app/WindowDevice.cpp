@@ -1,0 +1,79 @@
+// The main window as the sensor protocol sees it: port, timer, fields, boxes, controls.
+#include "app/MainWindow.h"
+
+#include "app/GroupEnable.h"
+#include "app/MessageBox.h"
+#include "app/WaitCursor.h"
+#include "serial/ComPort.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QToolButton>
+
+int TfrmMain::ConnectDevice()
+{
+    return ::ConnectDevice(*this);
+}
+
+void TfrmMain::DisconnectDevice()
+{
+    ::DisconnectDevice(*this);
+}
+
+TCustomComPort &TfrmMain::ComPort()
+{
+    return *cpCOM;
+}
+
+TTimer &TfrmMain::TimeoutTimer()
+{
+    return *tmrTimeout;
+}
+
+QLineEdit *TfrmMain::FieldEdit(TDeviceField field) const
+{
+    switch (field) {
+    case dfInertWork: return txtInertWork;
+    case dfInpFlt: return txtInpFlt;
+    case dfHystWidth: return txtHystWidth;
+    case dfInertCalib: return txtInertCalib;
+    case dfCalTime: return txtCalTime;
+    case dfCalOn: return txtCalOn;
+    case dfCalOff: return txtCalOff;
+    }
+    Q_UNREACHABLE();
+    return txtInertWork;
+}
+
+QString TfrmMain::FieldText(TDeviceField field) const
+{
+    return FieldEdit(field)->text();
+}
+
+void TfrmMain::SetFieldText(TDeviceField field, const QString &text)
+{
+    FieldEdit(field)->setText(text);
+}
+
+void TfrmMain::ErrorBox(const QString &text, const QString &caption)
+{
+    ShowMessageBox(text, caption, QMessageBox::Critical);
+}
+
+QString TfrmMain::ChosenPort() const
+{
+    return ccbPort->Text();
+}
+
+void TfrmMain::SetDeviceControlsEnabled(bool Enabled)
+{
+    tbUpload->setEnabled(Enabled);
+    tbDownload->setEnabled(Enabled);
+    SetGroupEnabled(Enabled, gbWork);
+    SetGroupEnabled(Enabled, gbCal);
+}
+
+void TfrmMain::SetWaitCursor(bool Wait)
+{
+    ShowWaitCursor(Wait);
+}

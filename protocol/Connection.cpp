@@ -1,0 +1,79 @@
+#include "protocol/Connection.h"
+
+#include "protocol/Commands.h"
+#include "protocol/Exchange.h"
+#include "protocol/Frame.h"
+#include "serial/ComPort.h"
+
+#include <exception>
+
+namespace {
+const QString ErrorCaption = QStringLiteral("Error");
+}
+
+int ConnectDevice(TConnectionHost &Host)
+{
+    quint16 devType = 0;
+    quint16 firmware = 0;
+    Host.SetWaitCursor(true);
+    Host.SetDeviceControlsEnabled(false);
+
+    TCustomComPort &port = Host.ComPort();
+    try {
+        port.SetPort(Host.ChosenPort());
+        // The sensor always talks at 9600, whatever the stored settings say.
+        port.SetBaudRate(br9600);
+        port.Open();
+    } catch (...) {
+        Host.ErrorBox(QStringLiteral("Невозможно открыть COM-порт. Попробуйте выбрать другой порт или запустить "
+                                     "программу от имени администратора."),
+                      QStringLiteral("Ошибка"));
+        DisconnectDevice(Host);
+        return ConnectFailed;
+    }
+
+    DevCommMode(1);
+
+    TReplyBuffer reply;
+    quint32 count = 0;
+    // Any whole reply, NAK included, shows that a sensor is there.
+    if (Exchange(BuildRequest(TCommand::PING), reply, count) != ExchangeOk) {
+        Host.ErrorBox(QStringLiteral("Ошибка при команде PING."), ErrorCaption);
+        DisconnectDevice(Host);
+        return ConnectFailed;
+    }
+
+    DevId(devType, firmware); // reports its own failure; the type then stays 0
+    if (devType == SupportedDeviceType)
+        return ConnectOk;
+
+    Host.ErrorBox(QStringLiteral("Устройство данного типа или микропрограмма данной версии не поддерживаются."),
+                  ErrorCaption);
+    DisconnectDevice(Host);
+    return ConnectUnsupported;
+}
+
+void DisconnectDevice(TConnectionHost &Host)
+{
+    TCustomComPort &port = Host.ComPort();
+    // A line that vanished fails the farewell; the port must still close and the window
+    // unlock, or the user could neither retry nor close it.
+    std::exception_ptr failure;
+    if (port.Connected()) {
+        try {
+            DevCommMode(0);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    try {
+        port.Close();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    Host.SetDeviceControlsEnabled(true);
+    Host.SetWaitCursor(false);
+    if (failure)
+        std::rethrow_exception(failure);
+}
