@@ -27,7 +27,9 @@ void SetGroupEnabled(bool enabled, QWidget *container)
             SetGroupEnabled(enabled, child);
         } else {
             child->setEnabled(enabled);
-            child->repaint();
+            // Painted on the event loop's next pass, which a connection reaches within its first
+            // wait: the painting overlaps the line time instead of delaying the first request.
+            child->update();
         }
     }
     container->setEnabled(enabled);

@@ -11,5 +11,6 @@ int Tag(const QWidget *control);
 void SetTag(QWidget *control, int tag);
 
 /// Switches every child control of container, descending into children tagged
-/// NestedGroupTag, repaints each at once, then switches the container itself.
+/// NestedGroupTag, then switches the container itself. Each control is repainted on the event
+/// loop's next pass.
 void SetGroupEnabled(bool enabled, QWidget *container);

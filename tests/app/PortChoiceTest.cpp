@@ -1,0 +1,147 @@
+// The port choice across runs: what the window loads, selects and stores.
+#include "SensorWindow.h"
+
+#include "serial/store/ComRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList ports = {QStringLiteral("/tmp/tq-port-a"), QStringLiteral("/tmp/tq-port-b")};
+
+struct PortChoice : ::testing::Test {
+    void SetUp() override { RemoveStore(); }
+    void TearDown() override { RemoveStore(); }
+
+    static QString StoreFile() { return TComRegistry::StoreFile(rrCurrentUser); }
+    static void RemoveStore()
+    {
+        QFileInfo info(StoreFile());
+        if (info.isDir())
+            QDir(StoreFile()).removeRecursively();
+        else
+            QFile::remove(StoreFile());
+    }
+    /// The port name as the store holds it.
+    static QString StoredPort()
+    {
+        TComPort port;
+        port.setObjectName(QStringLiteral("cpCOM"));
+        port.LoadSettings(stRegistry, PortSettingsKey);
+        return port.Port();
+    }
+    static void Store(const QString &name)
+    {
+        TComPort port;
+        port.setObjectName(QStringLiteral("cpCOM"));
+        port.SetPort(name);
+        port.StoreSettings(stRegistry, PortSettingsKey);
+    }
+    /// Lists `names` in the combo, selects the first, then runs the create handler again.
+    static void Recreate(TfrmMain &w, const QStringList &names)
+    {
+        w.ccbPort->ComSelect().SetPortLister([names](QStringList &list) { list = names; });
+        w.ccbPort->SetComProperty(cpPort);
+        w.ccbPort->setCurrentIndex(0);
+        w.FormCreate();
+    }
+    TMessageRecorder boxes;
+};
+
+TEST_F(PortChoice, FirstStartCreatesTheStoreAndNamesThePortAfterTheCombo)
+{
+    TfrmMain w;
+    EXPECT_TRUE(QFile::exists(StoreFile()));
+    EXPECT_EQ(w.cpCOM->Port(), w.ccbPort->Text());
+    EXPECT_EQ(w.cpCOM->objectName(), QStringLiteral("cpCOM"));
+    EXPECT_FALSE(w.tmrTimeout->Enabled());
+    EXPECT_EQ(w.tmrTimeout->Interval(), 1000);
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+TEST_F(PortChoice, StoredNameIsSelectedOnlyWhenItMatchesExactly)
+{
+    TfrmMain w;
+    Store(ports[1]);
+    Recreate(w, ports);
+    EXPECT_EQ(w.ccbPort->Text(), ports[1]);
+    EXPECT_EQ(w.cpCOM->Port(), ports[1]);
+
+    for (const QString &stored : {ports[1].toUpper(), QStringLiteral("ttyUSB7")}) {
+        Store(stored);
+        Recreate(w, ports);
+        EXPECT_EQ(w.ccbPort->Text(), ports[0]);
+        EXPECT_EQ(w.cpCOM->Port(), ports[0]);
+    }
+}
+
+TEST_F(PortChoice, CommandLinePortsAreListedAndTheFirstWinsOverTheStoredChoice)
+{
+    Store(ports[1]);
+    TfrmMain w(nullptr, ports);
+    const int count = w.ccbPort->count();
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(w.ccbPort->itemText(count - 2), ports[0]);
+    EXPECT_EQ(w.ccbPort->itemText(count - 1), ports[1]);
+    EXPECT_EQ(w.ccbPort->Text(), ports[0]);
+    EXPECT_EQ(w.cpCOM->Port(), ports[0]);
+
+    // Opening the list enumerates anew and keeps the choice; it is still offered.
+    w.ccbPort->setCurrentIndex(count - 1);
+    w.ccbPort->showPopup();
+    w.ccbPort->hidePopup();
+    EXPECT_EQ(w.ccbPort->count(), count);
+    EXPECT_EQ(w.ccbPort->Text(), ports[1]);
+}
+
+TEST_F(PortChoice, OpeningTheListShowsPortsThatAppearedAndKeepsTheChoice)
+{
+    TfrmMain w;
+    QStringList machine = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1")};
+    w.ccbPort->ComSelect().SetPortLister([&](QStringList &list) { list = machine; });
+    w.ccbPort->SetComProperty(cpPort);
+    w.ccbPort->setCurrentIndex(1);
+    w.ccbPort->Change();
+    ASSERT_EQ(w.cpCOM->Port(), QStringLiteral("ttyS1"));
+
+    machine.prepend(QStringLiteral("ttyACM0")); // plugged in meanwhile
+    w.ccbPort->showPopup();
+    w.ccbPort->hidePopup();
+    EXPECT_EQ(w.ccbPort->count(), 3);
+    EXPECT_EQ(w.ccbPort->Text(), QStringLiteral("ttyS1"));
+    EXPECT_EQ(w.cpCOM->Port(), QStringLiteral("ttyS1"));
+}
+
+TEST_F(PortChoice, ChoiceSurvivesCloseAndRestart)
+{
+    {
+        TfrmMain w(nullptr, ports);
+        w.show();
+        w.ccbPort->setCurrentIndex(w.ccbPort->findText(ports[1]));
+        w.ccbPort->Change(); // the user's pick
+        EXPECT_TRUE(w.close());
+    }
+    EXPECT_EQ(StoredPort(), ports[1]);
+    TfrmMain again;
+    Recreate(again, ports);
+    EXPECT_EQ(again.ccbPort->Text(), ports[1]);
+    EXPECT_TRUE(boxes.Calls.empty());
+}
+
+TEST_F(PortChoice, UnreadableOrUnwritableStoreIsReportedAndTheWindowStillWorks)
+{
+    QDir().mkpath(StoreFile()); // a folder where the file should be: neither readable nor writable
+    TfrmMain w(nullptr, ports);
+    ASSERT_EQ(boxes.Calls.size(), 1u);
+    EXPECT_FALSE(boxes.Calls[0].Text.isEmpty());
+    EXPECT_EQ(w.ccbPort->Text(), ports[0]); // the command line still picks the port
+    EXPECT_EQ(w.cpCOM->Port(), ports[0]);
+
+    w.show();
+    EXPECT_TRUE(w.close()); // the store fails again, and the window closes all the same
+    EXPECT_EQ(boxes.Calls.size(), 2u);
+}
+
+} // namespace
