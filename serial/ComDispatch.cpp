@@ -22,6 +22,7 @@ void TCustomComPort::StartEventThread()
     std::unique_ptr<TComEventSource> source = FBackend->CreateEventSource(FHandle, setup, err);
     if (!source)
         throw EComPort(CE_WaitFailed + 1, err ? err : EIO);
+    FEventSource = source.get();
     FEventThread = new TComThread(this, std::move(source), FWindow);
     FThreadCreated = true;
     FEventThread->start(QThread::Priority(FEventThreadPriority));
@@ -32,6 +33,8 @@ void TCustomComPort::StopEventThread()
     TComThread *thread = FEventThread;
     FEventThread = nullptr; // a handler run while we wait must not see a dying thread
     delete thread;
+    // Cleared only now: until the thread has ended, its handlers may still read or write.
+    FEventSource = nullptr;
     FThreadCreated = false;
     // Events sent before the stop are for a session that is over.
     QCoreApplication::removePostedEvents(FWindow, CM_PORTEVENT);
@@ -39,14 +42,14 @@ void TCustomComPort::StopEventThread()
 
 void TCustomComPort::NoteWritten()
 {
-    if (FEventThread)
-        FEventThread->Source().Written();
+    if (FEventSource)
+        FEventSource->Written();
 }
 
 void TCustomComPort::NoteConsumed()
 {
-    if (FEventThread)
-        FEventThread->Source().Consumed();
+    if (FEventSource)
+        FEventSource->Consumed();
 }
 
 void TCustomComPort::DispatchEvents(TComEvents Events)

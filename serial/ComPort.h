@@ -27,6 +27,7 @@
 
 class TComBackend;
 class TComThread;
+class TComEventSource;
 class TComEventWindow;
 class TComPortEvent;
 class TComRegistry;
@@ -265,6 +266,7 @@ private:
     void NoteConsumed();
 
     TComThread *FEventThread = nullptr;
+    TComEventSource *FEventSource = nullptr; ///< the thread's, for the port's own reads and writes
     TComEventWindow *FWindow = nullptr;
     std::vector<TComLink *> FLinks;
     bool FClosing = false;
