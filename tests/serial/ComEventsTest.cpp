@@ -13,6 +13,8 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QStringList &List, std::ostream *Out)
@@ -46,21 +48,34 @@ bool PumpUntil(const std::function<bool()> &Done)
     return true;
 }
 
-/// A thread-safe record of what happened, in order.
+/// A thread-safe record of what happened, in order. Held as plain strings: implicitly shared
+/// Qt lists would be shared between the writing and the reading thread.
 struct Journal {
     std::mutex Lock;
-    QStringList Lines;
+    std::vector<std::string> Lines;
     void Add(const QString &Line)
     {
+        std::string text = Line.toStdString();
         std::lock_guard guard(Lock);
-        Lines << Line;
+        Lines.push_back(std::move(text));
     }
     QStringList Get()
     {
-        std::lock_guard guard(Lock);
-        return Lines;
+        std::vector<std::string> copy;
+        {
+            std::lock_guard guard(Lock);
+            copy = Lines;
+        }
+        QStringList out;
+        for (const std::string &l : copy)
+            out << QString::fromStdString(l);
+        return out;
     }
-    int Size() { return int(Get().size()); }
+    int Size()
+    {
+        std::lock_guard guard(Lock);
+        return int(Lines.size());
+    }
 };
 
 /// Attaches a journal entry to every handler of the port and of the link.
