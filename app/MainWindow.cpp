@@ -58,7 +58,7 @@ QLabel *AddLabel(QWidget *parent, const char *name, const char *text, int x, int
     return label;
 }
 
-struct TEditSpec {
+struct TEditLayout {
     const char *Name;
     int Y;
     int Tag;
@@ -68,15 +68,15 @@ struct TEditSpec {
     const char *Hint;
 };
 
-QLineEdit *AddEdit(QWidget *parent, const TEditSpec &spec)
+QLineEdit *AddEdit(QWidget *parent, const TEditLayout &layout)
 {
-    auto *edit = new QLineEdit(QString::fromUtf8(spec.Text), parent);
-    edit->setObjectName(QString::fromLatin1(spec.Name));
-    edit->setGeometry(editX, spec.Y, 66, 24);
-    SetTag(edit, spec.Tag);
-    edit->setReadOnly(spec.ReadOnly);
-    edit->setToolTip(QString::fromUtf8(spec.Hint));
-    if (spec.DigitsOnly)
+    auto *edit = new QLineEdit(QString::fromUtf8(layout.Text), parent);
+    edit->setObjectName(QString::fromLatin1(layout.Name));
+    edit->setGeometry(editX, layout.Y, 66, 24);
+    SetTag(edit, layout.Tag);
+    edit->setReadOnly(layout.ReadOnly);
+    edit->setToolTip(QString::fromUtf8(layout.Hint));
+    if (layout.DigitsOnly)
         edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     return edit;
 }
