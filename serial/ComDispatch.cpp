@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <memory>
+#include <typeinfo>
 
 // Event thread ------------------------------------------------------------------------------
 
@@ -97,6 +98,37 @@ void TCustomComPort::WindowMethod(const TComPortEvent &Message)
     } catch (...) {
         ShowCurrentException();
     }
+}
+
+// What the Call methods below do for an event with no handler and no link: evTxEmpty,
+// evBreak, evRing, evRxFlag and evRx80Full nothing; evRxChar asks for the input count (which
+// also takes the driver's pending line errors) and, with TriggersOnRxChar off, reads the input
+// away; evError reads and clears the line errors; evCTS, evDSR and evRLSD read the modem lines.
+// The count query alone shows nothing either: any line error it could take has been compared
+// by the event source in the same pass, so it comes as evError in this batch (which then goes
+// over), or it came later, as it could have before the port's thread got round to the batch.
+bool TCustomComPort::EventsHeard(TComEvents Events, TComEvents Watched) const
+{
+    if (FLinked.load(std::memory_order_acquire))
+        return true;
+    if (Events.Contains(evError) || Events.Contains(evCTS) || Events.Contains(evDSR)
+        || Events.Contains(evRLSD))
+        return true;
+    if (Events.Contains(evRxChar)
+        && (OnRxChar.Assigned() || OnRxBuf.Assigned() || !FTriggersOnRxChar.load()
+            || !Watched.Contains(evError)))
+        return true;
+    return (Events.Contains(evTxEmpty) && OnTxEmpty.Assigned())
+           || (Events.Contains(evBreak) && OnBreak.Assigned())
+           || (Events.Contains(evRing) && OnRing.Assigned())
+           || (Events.Contains(evRxFlag) && OnRxFlag.Assigned())
+           || (Events.Contains(evRx80Full) && OnRx80Full.Assigned());
+}
+
+bool TCustomComPort::PlainDispatch() const
+{
+    // A subclass may override a Do method: its batches always go to the port's thread.
+    return typeid(*this) == typeid(TComPort) || typeid(*this) == typeid(TCustomComPort);
 }
 
 // Per-event calls ---------------------------------------------------------------------------
@@ -253,6 +285,7 @@ void TCustomComPort::RegisterLink(TComLink *Link)
     else
         CallException(CE_RegFailed + 1);
     FHasLink = HasLink();
+    FLinked.store(!FLinks.empty(), std::memory_order_release);
 }
 
 void TCustomComPort::UnRegisterLink(TComLink *Link)
@@ -263,6 +296,7 @@ void TCustomComPort::UnRegisterLink(TComLink *Link)
     else
         CallException(CE_RegFailed + 1);
     FHasLink = HasLink();
+    FLinked.store(!FLinks.empty(), std::memory_order_release);
 }
 
 bool TCustomComPort::HasLink() const

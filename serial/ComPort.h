@@ -22,6 +22,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -124,21 +125,21 @@ public:
     // Linux: evRxFlag never fires (a terminal cannot spot EventChar without consuming it);
     // modem-line, error and break events need a driver with TIOCMIWAIT and line counters
     // (pseudo-terminals have neither). evRxChar fires when bytes arrive, not while they wait.
-    TRxCharEvent OnRxChar;
-    TRxBufEvent OnRxBuf;
-    TNotifyEvent OnTxEmpty;
-    TNotifyEvent OnBreak;
-    TNotifyEvent OnRing;
-    TComSignalEvent OnCTSChange;
-    TComSignalEvent OnDSRChange;
-    TComSignalEvent OnRLSDChange;
-    TComErrorEvent OnError;
-    TNotifyEvent OnRxFlag;
+    TComHandler<TRxCharEvent> OnRxChar;
+    TComHandler<TRxBufEvent> OnRxBuf;
+    TComHandler<TNotifyEvent> OnTxEmpty;
+    TComHandler<TNotifyEvent> OnBreak;
+    TComHandler<TNotifyEvent> OnRing;
+    TComHandler<TComSignalEvent> OnCTSChange;
+    TComHandler<TComSignalEvent> OnDSRChange;
+    TComHandler<TComSignalEvent> OnRLSDChange;
+    TComHandler<TComErrorEvent> OnError;
+    TComHandler<TNotifyEvent> OnRxFlag;
     TNotifyEvent OnAfterOpen;
     TNotifyEvent OnAfterClose;
     TNotifyEvent OnBeforeOpen;
     TNotifyEvent OnBeforeClose;
-    TNotifyEvent OnRx80Full;
+    TComHandler<TNotifyEvent> OnRx80Full;
     TComExceptionEvent OnException;
 
     // Line operations --------------------------------------------------------------------
@@ -190,6 +191,10 @@ public:
     void UnRegisterLink(TComLink *Link);
     /// True when a registered link has OnRxBuf (judged at registration and removal).
     bool HasLink() const;
+
+signals:
+    /// The open descriptor (Handle) is about to be closed: whatever watches it must let go.
+    void HandleClosing();
 
 protected:
     /// Raises EComPort, or reports to OnException and returns.
@@ -257,6 +262,11 @@ private:
 
     /// A batch in the fixed order; stops when a handler closed the port.
     void DispatchEvents(TComEvents Events);
+    /// Any thread. False when dispatching Events on the port's thread could show nothing:
+    /// see the definition. Watched is the Events set the event thread was started with.
+    bool EventsHeard(TComEvents Events, TComEvents Watched) const;
+    /// Port's thread. True while the Do methods are this class's own (no subclass overrides).
+    bool PlainDispatch() const;
     /// The hidden receiver's message handler.
     void WindowMethod(const TComPortEvent &Message);
     void StartEventThread();
@@ -269,6 +279,7 @@ private:
     TComEventSource *FEventSource = nullptr; ///< the thread's, for the port's own reads and writes
     TComEventWindow *FWindow = nullptr;
     std::vector<TComLink *> FLinks;
+    std::atomic<bool> FLinked{false}; ///< FLinks is not empty; read by the event thread
     bool FClosing = false;
     friend class TComParity;
     friend class TComFlowControl;
@@ -304,7 +315,7 @@ private:
     TComFlowControl FFlowControl;
     TSyncMethod FSyncMethod = smThreadSync;
     TThreadPriority FEventThreadPriority = tpNormal;
-    bool FTriggersOnRxChar = true;
+    std::atomic<bool> FTriggersOnRxChar{true}; ///< read by the event thread too
     TStoredProps FStoredProps{spBasic};
     quint32 FCodePage = 0;
     std::vector<TAsync *> FPending;

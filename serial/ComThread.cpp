@@ -42,7 +42,8 @@ bool TComEventWindow::event(QEvent *Event)
 TComThread::TComThread(TCustomComPort *AComPort, std::unique_ptr<TComEventSource> Source,
                        QObject *Window)
     : FComPort(AComPort), FSource(std::move(Source)), FWindow(Window),
-      FSyncMethod(AComPort->SyncMethod()), FHandle(AComPort->Handle()),
+      FSyncMethod(AComPort->SyncMethod()), FPlainDispatch(AComPort->PlainDispatch()),
+      FWatched(AComPort->Events()), FHandle(AComPort->Handle()),
       FDelivery(std::make_shared<TComDelivery>())
 {
 }
@@ -106,6 +107,9 @@ void TComThread::DispatchComMsg()
 {
     switch (FSyncMethod) {
     case smThreadSync: {
+        // A batch that no handler or link would hear of is not worth waking the port's thread.
+        if (FPlainDispatch && !FComPort->EventsHeard(FEvents, FWatched))
+            return;
         std::unique_lock lock(FDelivery->Lock);
         if (FDelivery->Stopping)
             return;
@@ -140,7 +144,7 @@ void TComThread::SendEvents()
     static constexpr TComEvent Order[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
                                           evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
     for (TComEvent e : Order) {
-        if (!FEvents.Contains(e))
+        if (!FEvents.Contains(e) || (FPlainDispatch && !FComPort->EventsHeard({e}, FWatched)))
             continue;
         std::unique_lock lock(FDelivery->Lock);
         if (FDelivery->Stopping)

@@ -64,6 +64,8 @@ private:
     std::unique_ptr<TComEventSource> FSource;
     QObject *FWindow;
     const TSyncMethod FSyncMethod;
+    const bool FPlainDispatch;  ///< the port's Do methods are its class's own
+    const TComEvents FWatched; ///< the Events the source watches
     const int FHandle;
     TComEvents FEvents;
     std::shared_ptr<TComDelivery> FDelivery;

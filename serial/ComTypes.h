@@ -3,8 +3,11 @@
 // handler types that the port and its clients share.
 
 #include <QtGlobal>
+#include <atomic>
 #include <functional>
 #include <initializer_list>
+#include <type_traits>
+#include <utility>
 
 class QObject;
 
@@ -96,3 +99,39 @@ using TRxCharEvent = std::function<void(QObject *Sender, int Count)>;
 using TRxBufEvent = std::function<void(QObject *Sender, const void *Buffer, int Count)>;
 using TComErrorEvent = std::function<void(QObject *Sender, TComErrors Errors)>;
 using TComSignalEvent = std::function<void(QObject *Sender, bool OnOff)>;
+
+/// A port's line-event handler: the function type F that also tells, from any thread,
+/// whether it is assigned. The event thread asks so that it can leave the port's thread
+/// alone when a batch has no one to hear it; reading the function itself there would race
+/// with an assignment on the port's thread.
+template <typename F>
+class TComHandler : public F {
+public:
+    TComHandler() = default;
+    TComHandler(const TComHandler &Other) : F(static_cast<const F &>(Other)) { Sync(); }
+    template <typename G, typename = std::enable_if_t<!std::is_same_v<std::decay_t<G>, TComHandler>>>
+    TComHandler(G &&Fn) : F(std::forward<G>(Fn)) { Sync(); }
+
+    TComHandler &operator=(const TComHandler &Other)
+    {
+        F::operator=(static_cast<const F &>(Other));
+        Sync();
+        return *this;
+    }
+    template <typename G, typename = std::enable_if_t<!std::is_same_v<std::decay_t<G>, TComHandler>>>
+    TComHandler &operator=(G &&Fn)
+    {
+        F::operator=(std::forward<G>(Fn));
+        Sync();
+        return *this;
+    }
+    /// Swapping would bypass the flag.
+    void swap(F &) = delete;
+
+    /// Any thread.
+    bool Assigned() const { return FAssigned.load(std::memory_order_acquire); }
+
+private:
+    void Sync() { FAssigned.store(bool(static_cast<const F &>(*this)), std::memory_order_release); }
+    std::atomic<bool> FAssigned{false};
+};

@@ -434,3 +434,132 @@ TEST(ComEvents, ThousandOpenCloseCyclesWithBytesArriving)
         p.Port.UnRegisterLink(&link);
     }
 }
+
+// A batch that no handler or link hears stays on the event thread; everything that can be
+// heard must still reach the port's thread.
+
+TEST(ComEvents, HandlerFlagFollowsEveryAssignment)
+{
+    TComHandler<TNotifyEvent> h;
+    EXPECT_FALSE(h.Assigned());
+    h = [](QObject *) {};
+    EXPECT_TRUE(h.Assigned());
+    TComHandler<TNotifyEvent> copy = h;
+    EXPECT_TRUE(copy.Assigned());
+    h = nullptr;
+    EXPECT_FALSE(h.Assigned());
+    copy = h;
+    EXPECT_FALSE(copy.Assigned());
+    h = TNotifyEvent{};
+    EXPECT_FALSE(h.Assigned());
+    const TNotifyEvent plain = [](QObject *) {};
+    h = plain;
+    EXPECT_TRUE(h.Assigned() && bool(h));
+}
+
+TEST(ComEvents, HandlerAssignedWhileOpenHearsTheNextBatch)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        port.SetBackend(fake);
+        port.SetSyncMethod(mode);
+        port.Open();
+        fake->EventQueue.Push({evTxEmpty, evRing}); // no one listens yet
+        std::atomic<int> empty{0};
+        std::atomic<bool> onPortThread{true};
+        const QThread *portThread = QThread::currentThread();
+        port.OnTxEmpty = [&](QObject *) {
+            onPortThread = onPortThread && QThread::currentThread() == portThread;
+            ++empty;
+        };
+        fake->EventQueue.Push({evTxEmpty});
+        ASSERT_TRUE(PumpUntil([&] { return empty >= 1; })) << int(mode);
+        EXPECT_TRUE(onPortThread);
+        port.Close();
+        EXPECT_LE(empty, 2); // the first batch may have been looked at after the assignment
+    }
+}
+
+TEST(ComEvents, ErrorEventClearsTheErrorsWithoutAHandler)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        port.SetBackend(fake);
+        port.SetSyncMethod(mode);
+        port.Open();
+        fake->Counts.Frame = 1;
+        fake->EventQueue.Push({evError});
+        // A later batch that is heard tells when the error event has been dealt with.
+        std::atomic<int> rings{0};
+        port.OnRing = [&](QObject *) { ++rings; };
+        fake->EventQueue.Push({evRing});
+        ASSERT_TRUE(PumpUntil([&] { return rings >= 1; })) << int(mode);
+        EXPECT_TRUE(port.LastErrors().Empty()) << "mode " << int(mode); // taken by the error event
+        port.Close();
+    }
+}
+
+TEST(ComEvents, LinkWithoutPortHandlersIsStillTold)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        TComLink link;
+        std::atomic<int> empty{0};
+        link.OnTxEmpty = [&](QObject *) { ++empty; };
+        port.SetBackend(fake);
+        port.SetSyncMethod(mode);
+        port.RegisterLink(&link);
+        port.Open();
+        fake->EventQueue.Push({evTxEmpty});
+        ASSERT_TRUE(PumpUntil([&] { return empty >= 1; })) << int(mode);
+        port.Close();
+        port.UnRegisterLink(&link);
+    }
+}
+
+class RxCountingPort : public TComPort {
+public:
+    std::atomic<int> RxChar{0};
+
+protected:
+    void DoRxChar(int Count) override
+    {
+        TComPort::DoRxChar(Count);
+        ++RxChar;
+    }
+};
+
+TEST(ComEvents, OverriddenDoMethodIsCalledWithoutAHandler)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        auto fake = std::make_shared<FakeBackend>();
+        RxCountingPort port;
+        port.SetBackend(fake);
+        port.SetSyncMethod(mode);
+        port.Open();
+        fake->Queued = 2;
+        fake->EventQueue.Push({evRxChar});
+        ASSERT_TRUE(PumpUntil([&] { return port.RxChar >= 1; })) << int(mode);
+        port.Close();
+    }
+}
+
+TEST(ComEvents, InputIsReadAwayWhenTriggersOnRxCharIsOff)
+{
+    for (TSyncMethod mode : {smThreadSync, smWindowSync}) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        port.SetBackend(fake);
+        port.SetSyncMethod(mode);
+        port.SetTriggersOnRxChar(false);
+        port.Open();
+        fake->Queued = 3;
+        fake->EventQueue.Push({evRxChar});
+        // No handler, but the port's thread still takes the bytes from the driver.
+        ASSERT_TRUE(PumpUntil([&] { return fake->ReadCalls >= 1; })) << int(mode);
+        port.Close();
+    }
+}

@@ -3,6 +3,7 @@
 
 #include "serial/ComBackend.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -68,6 +69,7 @@ public:
     TLineErrorCounts Counts;
     int CountsError = 0;  ///< errno ErrorCounts fails with
     int Queued = 0;
+    std::atomic<int> ReadCalls{0}; ///< reads asked of the device (any thread)
     TLineSettings Applied;
     int Applies = 0;
     FakeEventQueue EventQueue;
@@ -80,7 +82,12 @@ public:
         ++Applies;
         return Valid(Handle);
     }
-    int Read(int Handle, void *, int, int &Done) override { Done = 0; return Valid(Handle); }
+    int Read(int Handle, void *, int, int &Done) override
+    {
+        ++ReadCalls;
+        Done = 0;
+        return Valid(Handle);
+    }
     int Write(int Handle, const void *, int Count, int &Done) override
     {
         Done = Count;
