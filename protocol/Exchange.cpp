@@ -26,7 +26,13 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
 
     // Reads follow the line: the notifier reports input as soon as it is there, so the
     // wait never reads an empty line in vain.
-    TPortWaiter waiter(port.Handle());
+    const std::shared_ptr<TPortWaiter> held = TPortWaiter::ForPort(port);
+    TPortWaiter &waiter = *held;
+    waiter.Resume();
+    struct Pause {
+        TPortWaiter &Waiter;
+        ~Pause() { Waiter.Pause(); }
+    } pause{waiter};
     bool more = false;   // the last read filled its chunk: there may be more behind it
     bool woken = false;  // the line reported input during the last pass
     for (;;) {

@@ -133,6 +133,7 @@ void TCustomComPort::DestroyHandle()
 {
     if (FHandle < 0)
         return;
+    emit HandleClosing();
     // The descriptor is gone even when close reports an error; keeping the number would let
     // a later open elsewhere in the process be mistaken for this device.
     FBackend->Close(FHandle);

@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 #include "protocol/PortWaiter.h"
+#include "tools/Pty.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,55 @@ TEST(PortWaiter, WakesForInput)
     EXPECT_EQ(read(fds[0], &c, 1), 1);
     close(fds[0]);
     close(fds[1]);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PortWaiter, PausedWatchLetsGoOnceInputWakesIt)
+{
+    EnsureApplication();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    {
+        TPortWaiter waiter(fds[0]);
+        waiter.Pause();
+        ASSERT_EQ(write(fds[1], "x", 1), 1); // stray input between transactions, never read
+        QElapsedTimer clock;
+        clock.start();
+        bool woken = false;
+        while (!woken && clock.elapsed() < 5000)
+            woken = waiter.Wait(true);
+        EXPECT_TRUE(woken);
+        // The descriptor stays readable, but nothing watches it until the next transaction.
+        for (int i = 0; i < 10; ++i)
+            EXPECT_FALSE(waiter.Wait(false));
+        waiter.Resume();
+        EXPECT_TRUE(waiter.Wait(false) || waiter.Wait(true));
+    }
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(PortWaiter, PortKeepsOneWaiterPerOpenDescriptor)
+{
+    TTestHost host;
+    TPtyPair pty;
+    host.Open(pty.SlavePath());
+    TCustomComPort &port = host.ComPort();
+    std::shared_ptr<TPortWaiter> first = TPortWaiter::ForPort(port);
+    EXPECT_EQ(TPortWaiter::ForPort(port), first);
+    EXPECT_EQ(first->Descriptor(), port.Handle());
+    port.Close();
+    // Let go before the descriptor was closed: nothing may watch a number that can be reused.
+    EXPECT_TRUE(first->Released());
+    port.Open();
+    std::shared_ptr<TPortWaiter> second = TPortWaiter::ForPort(port);
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(second->Released());
+    EXPECT_EQ(second->Descriptor(), port.Handle());
+    port.Close();
 }
 
 } // namespace
