@@ -110,15 +110,7 @@ void TComThread::DispatchComMsg()
         // A batch that no handler or link would hear of is not worth waking the port's thread.
         if (FPlainDispatch && !FComPort->EventsHeard(FEvents, FWatched))
             return;
-        std::unique_lock lock(FDelivery->Lock);
-        if (FDelivery->Stopping)
-            return;
-        const quint64 id = NextId.fetch_add(1);
-        FDelivery->Id = id;
-        FDelivery->Taken = FDelivery->Done = FDelivery->Abandoned = false;
-        QCoreApplication::postEvent(FWindow, new TComPortEvent(id, 0));
-        FDelivery->Cond.wait(lock, [&] { return FDelivery->Done || FDelivery->Abandoned; });
-        FDelivery->Id = 0;
+        PostAndWait(0, false);
         break;
     }
     case smWindowSync:
@@ -146,17 +138,27 @@ void TComThread::SendEvents()
     for (TComEvent e : Order) {
         if (!FEvents.Contains(e) || (FPlainDispatch && !FComPort->EventsHeard({e}, FWatched)))
             continue;
-        std::unique_lock lock(FDelivery->Lock);
-        if (FDelivery->Stopping)
-            return;
-        const quint64 id = NextId.fetch_add(1);
-        FDelivery->Id = id;
-        FDelivery->Taken = FDelivery->Done = FDelivery->Abandoned = false;
-        QCoreApplication::postEvent(FWindow, new TComPortEvent(id, EventsToMask({e})));
         // Released as soon as the port's thread picks the event up, before its handlers.
-        FDelivery->Cond.wait(lock, [&] { return FDelivery->Taken || FDelivery->Stopping; });
-        FDelivery->Id = 0;
+        if (!PostAndWait(EventsToMask({e}), true))
+            return;
     }
+}
+
+bool TComThread::PostAndWait(quint32 mask, bool untilTaken)
+{
+    std::unique_lock lock(FDelivery->Lock);
+    if (FDelivery->Stopping)
+        return false;
+    const quint64 id = NextId.fetch_add(1);
+    FDelivery->Id = id;
+    FDelivery->Taken = FDelivery->Done = FDelivery->Abandoned = false;
+    QCoreApplication::postEvent(FWindow, new TComPortEvent(id, mask));
+    if (untilTaken)
+        FDelivery->Cond.wait(lock, [&] { return FDelivery->Taken || FDelivery->Stopping; });
+    else
+        FDelivery->Cond.wait(lock, [&] { return FDelivery->Done || FDelivery->Abandoned; });
+    FDelivery->Id = 0;
+    return true;
 }
 
 bool TComThread::Serve(quint64 Id)

@@ -58,6 +58,9 @@ private:
     void DispatchComMsg();
     void DoEvents();
     void SendEvents();
+    /// Posts one delivery (mask 0: the whole batch) to the owner thread and waits until it is
+    /// taken (untilTaken) or handled. False when the port is stopping and nothing was posted.
+    bool PostAndWait(quint32 mask, bool untilTaken);
     void WaitServing();
 
     TCustomComPort *FComPort;

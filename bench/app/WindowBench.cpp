@@ -17,6 +17,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
+#include "bench/BenchSupport.h"
+
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -32,40 +34,18 @@
 #include <unistd.h>
 #include <vector>
 
+using bench::CpuSeconds;
+
 namespace {
 
 /// The simulator in its own process; its first line is the port to open.
-class TPeer {
-public:
-    explicit TPeer(const QStringList &args)
-    {
-        FProcess.start(QStringLiteral(TQ_SENSOR_SIM), args);
-        FProcess.waitForReadyRead(5000);
-        FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-    }
-    ~TPeer()
-    {
-        FProcess.terminate();
-        FProcess.waitForFinished(5000);
-    }
-    QString Path() const { return FPath; }
-
-private:
-    QProcess FProcess;
-    QString FPath;
+struct TPeer : bench::Peer {
+    explicit TPeer(const QStringList &args) : bench::Peer(QStringLiteral(TQ_SENSOR_SIM), args) {}
 };
 
-double CpuSeconds()
+double Median(const std::vector<double> &v)
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return bench::Percentile(v, 0.5);
 }
 
 /// The read workflow's requests: connect, seven queries, disconnect.

@@ -17,6 +17,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMap>
+#include "bench/BenchSupport.h"
+
 #include <QProcess>
 
 #include <algorithm>
@@ -27,7 +29,15 @@
 #include <unistd.h>
 #include <vector>
 
+using bench::CpuSeconds;
+using bench::Percentile;
+
 namespace {
+
+/// The simulator in its own process on a fresh pseudo-terminal.
+struct TPeer : bench::Peer {
+    explicit TPeer(const QStringList &args) : bench::Peer(QStringLiteral(TQ_SENSOR_SIM), args) {}
+};
 
 class TBenchHost : public TDeviceHost {
 public:
@@ -48,40 +58,6 @@ private:
     TTimer FTimer;
     QMap<TDeviceField, QString> FFields;
 };
-
-/// The simulator in its own process on a fresh pseudo-terminal.
-class TPeer {
-public:
-    explicit TPeer(const QStringList &args)
-    {
-        FProcess.start(QStringLiteral(TQ_SENSOR_SIM), args);
-        FProcess.waitForReadyRead(5000);
-        FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-    }
-    ~TPeer()
-    {
-        FProcess.terminate();
-        FProcess.waitForFinished(5000);
-    }
-    QString Path() const { return FPath; }
-
-private:
-    QProcess FProcess;
-    QString FPath;
-};
-
-double CpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
 
 /// The floor: write the request, then poll() and read until the scanner sees a whole frame.
 void RawTransaction(int fd, const QByteArray &request)

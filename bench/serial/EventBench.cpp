@@ -6,6 +6,8 @@
 
 #include "serial/ComPort.h"
 
+#include "bench/BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -23,22 +25,11 @@
 #include <unistd.h>
 #include <vector>
 
+using bench::Pty;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Pty {
-    int Master = -1;
-    QString Slave;
-    Pty()
-    {
-        Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || grantpt(Master) || unlockpt(Master))
-            throw std::runtime_error("no pty");
-        Slave = QString::fromLocal8Bit(ptsname(Master));
-    }
-    ~Pty() { ::close(Master); }
-};
 
 struct Stats {
     double Median = 0, P99 = 0;

@@ -8,6 +8,8 @@
 
 #include "serial/ComPort.h"
 
+#include "bench/BenchSupport.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
@@ -22,22 +24,11 @@
 #include <unistd.h>
 #include <vector>
 
+using bench::Pty;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Pty {
-    int Master = -1;
-    QString Slave;
-    Pty()
-    {
-        Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || grantpt(Master) || unlockpt(Master))
-            throw std::runtime_error("no pty");
-        Slave = QString::fromLocal8Bit(ptsname(Master));
-    }
-    ~Pty() { ::close(Master); }
-};
 
 /// One side of the line as the benchmark drives it.
 class Endpoint {
