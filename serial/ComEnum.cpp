@@ -61,9 +61,14 @@ QString ComPortDescription(const TComPortInfo &Info)
     return title.isEmpty() ? inner : QStringLiteral("%1 (%2)").arg(title, inner);
 }
 
+QString ComDevicePath(const QString &Port)
+{
+    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
+}
+
 const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port)
 {
-    const QString path = Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
+    const QString path = ComDevicePath(Port);
     for (const TComPortInfo &p : Ports)
         if (p.Name == Port || p.DevicePath == path || p.ById.contains(path) || p.ByPath.contains(path))
             return &p;

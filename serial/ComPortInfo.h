@@ -35,6 +35,10 @@ std::vector<TComPortInfo> ComPortInfos(const QString &Root = QStringLiteral("/")
 /// empty when nothing is known beyond the name.
 QString ComPortDescription(const TComPortInfo &Info);
 
+/// The device path of a port name as the port object takes it: absolute paths as they are,
+/// other names relative to /dev ("ttyUSB0", "serial/by-id/…").
+QString ComDevicePath(const QString &Port);
+
 /// The port that Port names: its Name, its device path or one of its stable names (also
 /// relative to /dev, "serial/by-id/…"); nullptr when none of Ports is meant.
 const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port);
