@@ -92,6 +92,7 @@ public:
     QString ChosenPort() const override;
     void SetDeviceControlsEnabled(bool Enabled) override;
     void SetWaitCursor(bool Wait) override;
+    void OpenFailedBox(const QString &Text, const QString &Caption, int Error) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -3,6 +3,7 @@
 
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
+#include "app/OpenFailureReason.h"
 #include "app/WaitCursor.h"
 #include "serial/ComPort.h"
 
@@ -76,4 +77,10 @@ void TfrmMain::SetDeviceControlsEnabled(bool Enabled)
 void TfrmMain::SetWaitCursor(bool Wait)
 {
     ShowWaitCursor(Wait);
+}
+
+void TfrmMain::OpenFailedBox(const QString &Text, const QString &Caption, int Error)
+{
+    const QString reason = Error > 0 ? OpenFailureReason(DiagnoseOpenFailure(cpCOM->Port(), Error)) : QString();
+    ShowMessageBox(Text, Caption, QMessageBox::Critical, reason);
 }
