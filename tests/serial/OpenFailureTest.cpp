@@ -123,3 +123,34 @@ TEST(OpenFailure, NoPermissionNamesTheOwningGroupAndWhetherTheUserIsInIt)
     EXPECT_TRUE(f.UserInGroup);
     EXPECT_TRUE(f.SessionInGroup);
 }
+
+TEST(OpenFailure, GroupOfThisSessionButNotOfTheUserIsToldApart)
+{
+    const group *dialout = getgrnam("dialout");
+    if (!dialout || geteuid() != 0)
+        GTEST_SKIP() << "needs the dialout group and the right to change this process's groups";
+    QTemporaryFile device;
+    ASSERT_TRUE(device.open());
+    ASSERT_EQ(chown(device.fileName().toLocal8Bit().constData(), geteuid(), dialout->gr_gid), 0);
+    // A child takes the group for its session only, as a login after usermod would.
+    int result[2];
+    ASSERT_EQ(pipe(result), 0);
+    const gid_t gid = dialout->gr_gid;
+    const pid_t child = fork();
+    if (child == 0) {
+        char answer = 'x';
+        if (setgroups(1, &gid) == 0) {
+            const TComOpenFailure f = DiagnoseOpenFailure(device.fileName(), EACCES);
+            answer = f.SessionInGroup ? (f.Group == "dialout" ? 'y' : 'g') : 'n';
+        }
+        (void)::write(result[1], &answer, 1);
+        _exit(0);
+    }
+    ::close(result[1]);
+    char answer = 0;
+    EXPECT_EQ(::read(result[0], &answer, 1), 1);
+    ::close(result[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(answer, 'y');
+    EXPECT_FALSE(DiagnoseOpenFailure(device.fileName(), EACCES).SessionInGroup);
+}
