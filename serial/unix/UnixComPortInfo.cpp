@@ -81,8 +81,10 @@ QStringList StableNames(const QString &Root, const QString &Kind, const QString 
 
 } // namespace
 
-bool ListSystemComPorts(const QString &Root, std::vector<TComPortInfo> &Ports)
+bool ListSystemComPorts(const QString &RootDir, std::vector<TComPortInfo> &Ports)
 {
+    // "/" becomes "", so paths read "/sys/…", never "//sys/…".
+    const QString Root = RootDir.endsWith(QLatin1Char('/')) ? RootDir.chopped(1) : RootDir;
     const QDir ttyClass(Root + QStringLiteral("/sys/class/tty"));
     if (!ttyClass.exists())
         return false;
