@@ -1,5 +1,6 @@
 #include "app/SettingsFile.h"
 
+#include "app/FieldDisplay.h"
 #include "app/FieldLimits.h"
 #include "app/MessageBox.h"
 #include "protocol/FieldText.h"
@@ -79,6 +80,6 @@ void LoadSettingsFile(const QString &path, const TSettingsFields &fields)
             return;
         }
         const quint32 raw = qFromLittleEndian<quint32>(le);
-        fields[i]->setText(i == realField ? FormatReal(std::bit_cast<float>(raw)) : FormatInt(qint32(raw)));
+        ShowFieldText(fields[i], i == realField ? FormatReal(std::bit_cast<float>(raw)) : FormatInt(qint32(raw)));
     }
 }
