@@ -125,6 +125,25 @@ long double StrToFloat(const QString &text)
     return value;
 }
 
+float NarrowToSingle(long double value)
+{
+    // Half a unit in the last place above the largest single value rounds to infinity.
+    const long double overflow = static_cast<long double>(std::numeric_limits<float>::max()) + std::ldexp(1.0L, 103);
+    if (value >= overflow)
+        return std::numeric_limits<float>::infinity();
+    if (value <= -overflow)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+float StrToSingle(const QString &text)
+{
+    const float value = NarrowToSingle(StrToFloat(text));
+    if (!std::isfinite(value))
+        invalidFloat(text);
+    return value;
+}
+
 QString FormatU16(quint16 value)
 {
     return QString::number(value);

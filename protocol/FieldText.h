@@ -22,6 +22,15 @@ qint32 StrToInt(const QString &text);
 /// round-trips. Throws EConvertError "'<text>' is not a valid floating point value".
 long double StrToFloat(const QString &text);
 
+/// Narrows an extended value to single precision the way the hardware does: values beyond
+/// the single range become infinite instead of undefined.
+float NarrowToSingle(long double value);
+
+/// The text as the single-precision value that goes to the sensor. Throws the same
+/// EConvertError as StrToFloat for text that does not convert and also for NaN, infinities and
+/// values beyond the single range, which no sensor setting can be.
+float StrToSingle(const QString &text);
+
 /// "%hu" of a 16-bit value.
 QString FormatU16(quint16 value);
 
