@@ -72,7 +72,7 @@ void StoreOnEntry(FieldLimit &limit, const QString &text)
     if (limit.Kind == lkInteger)
         limit.OnEntry.Int = StrToInt(text);
     else
-        limit.OnEntry.Real = NarrowToSingle(StrToFloat(text));
+        limit.OnEntry.Real = StrToStoredSingle(text);
 }
 
 QString OnEntryText(const FieldLimit &limit)

@@ -32,7 +32,7 @@ QByteArray SettingsFileBytes(const TSettingsFields &fields)
     bytes.reserve(SettingsFileSize);
     for (size_t i = 0; i < fields.size(); ++i) {
         const QString text = fields[i]->text();
-        const quint32 raw = i == realField ? std::bit_cast<quint32>(NarrowToSingle(StrToFloat(text)))
+        const quint32 raw = i == realField ? std::bit_cast<quint32>(StrToStoredSingle(text))
                                            : quint32(StrToInt(text));
         char le[4];
         qToLittleEndian(raw, le);
