@@ -145,7 +145,8 @@ TEST_F(CaretWorkflow, OutOfRangeValueLoadedElsewhereIsReadOverAndWrittenAsItStan
 // comes up before the port opens, and the calibration sends what the field then holds.
 TEST_F(CaretWorkflow, LeavingAFieldForACalibrationButtonChecksItBeforeTheCalibration)
 {
-    ShowFieldText(w().txtCalTime, QStringLiteral("60")); // a short calibration
+    // A short calibration whose wait (plus 50 ms) still holds on a slow, instrumented build.
+    ShowFieldText(w().txtCalTime, QStringLiteral("300"));
     MoveFocus(w().txtInertCalib);
     Type(w().txtInertCalib, "4");
     Click(w().cmdCalOn);
@@ -154,7 +155,7 @@ TEST_F(CaretWorkflow, LeavingAFieldForACalibrationButtonChecksItBeforeTheCalibra
     EXPECT_TRUE(boxes[0].Text.endsWith(rangeTail));
     EXPECT_FALSE(connectedAtBox[0]);
     const QList<QByteArray> expected = Handshake()
-        + QList<QByteArray>{Bytes({27, 6, 8, 100, 0, 23}), Bytes({27, 6, 6, 60, 0, 23}), Bytes({27, 5, 4, 1, 23}),
+        + QList<QByteArray>{Bytes({27, 6, 8, 100, 0, 23}), Bytes({27, 6, 6, 44, 1, 23}), Bytes({27, 5, 4, 1, 23}),
                             CommOff()};
     EXPECT_EQ(s->Requests(), expected);
     EXPECT_EQ(w().txtInertCalib->text(), QStringLiteral("100"));
