@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QSet>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -192,4 +194,30 @@ TEST(MainWindow, SetGroupEnabledDescendsOnlyIntoTaggedContainers)
     EXPECT_TRUE(inNested->testAttribute(Qt::WA_ForceDisabled));
     EXPECT_TRUE(plain->testAttribute(Qt::WA_ForceDisabled));
     EXPECT_FALSE(inPlain->testAttribute(Qt::WA_ForceDisabled));
+}
+
+// The user sees the controls switch before the line work starts, not on the next paint pass.
+TEST(MainWindow, SetGroupEnabledRepaintsEachControlAtOnce)
+{
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+
+    struct TPaintCounter : QObject {
+        QSet<QObject *> Painted;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                Painted.insert(watched);
+            return false;
+        }
+    } counter;
+    const QList<QWidget *> children = w.gbCal->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children)
+        child->installEventFilter(&counter);
+
+    SetGroupEnabled(false, w.gbCal); // no event loop pass in between
+    for (QWidget *child : children)
+        EXPECT_TRUE(counter.Painted.contains(child)) << child->objectName().toStdString();
 }
