@@ -15,18 +15,24 @@
 
 void TCustomComPort::StartEventThread()
 {
-    TEventSetup setup;
-    setup.Events = FEvents;
-    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10));
-    setup.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
     int err = 0;
-    std::unique_ptr<TComEventSource> source = FBackend->CreateEventSource(FHandle, setup, err);
+    std::unique_ptr<TComEventSource> source =
+        FBackend->CreateEventSource(FHandle, EventSetup(FEvents), err);
     if (!source)
-        throw EComPort(CE_WaitFailed + 1, err ? err : EIO);
+        throw EComPort(CE_WaitFailed + 1, err ? err : FBackend->Reason(rsNoWatch));
     FEventSource = source.get();
-    FEventThread = new TComThread(this, std::move(source), FWindow);
+    FEventThread = new TComThread(this, std::move(source), FReceiver);
     FThreadCreated = true;
     FEventThread->start(QThread::Priority(FEventThreadPriority));
+}
+
+TEventSetup TCustomComPort::EventSetup(TComEvents Events) const
+{
+    TEventSetup setup;
+    setup.Events = Events;
+    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10)); // 80 %
+    setup.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
+    return setup;
 }
 
 void TCustomComPort::StopEventThread()
@@ -38,7 +44,7 @@ void TCustomComPort::StopEventThread()
     FEventSource = nullptr;
     FThreadCreated = false;
     // Events sent before the stop are for a session that is over.
-    QCoreApplication::removePostedEvents(FWindow, CM_PORTEVENT);
+    QCoreApplication::removePostedEvents(FReceiver, CM_PORTEVENT);
 }
 
 void TCustomComPort::NoteWritten()
@@ -64,7 +70,7 @@ void TCustomComPort::DispatchEvents(TComEvents Events)
         {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full}};
     for (auto [event, call] : Order) {
         // A handler that closed the port ends the batch: the rest would act on no device.
-        if (!FConnected)
+        if (!FConnected || FCloseAsked)
             return;
         if (Events.Contains(event))
             (this->*call)();

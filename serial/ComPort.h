@@ -26,10 +26,12 @@
 #include <memory>
 #include <vector>
 
+class TComAsyncQueue;
 class TComBackend;
 class TComThread;
+struct TEventSetup;
 class TComEventSource;
-class TComEventWindow;
+class TComPortReceiver;
 class TComPortEvent;
 class TComRegistry;
 class TComIniFile;
@@ -258,7 +260,7 @@ protected:
 
 private:
     friend class TComThread;
-    friend class TComEventWindow;
+    friend class TComPortReceiver;
 
     /// A batch in the fixed order; stops when a handler closed the port.
     void DispatchEvents(TComEvents Events);
@@ -271,36 +273,39 @@ private:
     void WindowMethod(const TComPortEvent &Message);
     void StartEventThread();
     void StopEventThread();
+    /// What an event source watches for Events, with this port's input size and rate.
+    TEventSetup EventSetup(TComEvents Events) const;
+    /// Output waits for CTS.
+    bool RtsCtsFlow() const;
+    /// Event thread: the close an smNone handler asked for, once its batch is over.
+    void CloseFromEventThread();
+    /// Joins and frees an event thread that ended by closing its own port.
+    void ReapEventThread();
     /// Tell the event thread about output queued or input taken (evTxEmpty, evRxChar).
     void NoteWritten();
     void NoteConsumed();
 
     TComThread *FEventThread = nullptr;
+    std::atomic<TComThread *> FEndedThread{nullptr}; ///< closed its own port (smNone), not yet joined
+    std::atomic<bool> FCloseAsked{false}; ///< an smNone handler called Close
     TComEventSource *FEventSource = nullptr; ///< the thread's, for the port's own reads and writes
-    TComEventWindow *FWindow = nullptr;
+    TComPortReceiver *FReceiver = nullptr;
     std::vector<TComLink *> FLinks;
     std::atomic<bool> FLinked{false}; ///< FLinks is not empty; read by the event thread
-    bool FClosing = false;
+    std::atomic<bool> FClosing{false};
     friend class TComParity;
     friend class TComFlowControl;
     friend class TComTimeouts;
     friend class TComBuffer;
-    friend void DoneAsync(PAsync &AsyncPtr);
 
-    // Asynchronous operations in flight.
-    void StepAsync(TAsync &Async, int WaitMs);
-    void StepRead(TAsync &Async, int WaitMs);
-    void StepWrite(TAsync &Async, int WaitMs);
-    void FinishAsync(TAsync &Async);
-    void ForgetAsync(TAsync &Async);
     void ReportLineFailure(quint16 Code, int Err);
     /// Reads the driver's error counters and returns what changed since the last read.
     TComErrors CollectErrors(bool Report);
 
     std::shared_ptr<TComBackend> FBackend;
-    int FHandle = -1;
+    std::atomic<int> FHandle{-1};       ///< atomic: an smNone handler may close the port
     int FUpdateCount = 0;
-    bool FConnected = false;
+    std::atomic<bool> FConnected{false};
     TBaudRate FBaudRate = br9600;
     int FCustomBaudRate = 9600;
     QString FPort = QStringLiteral("COM1");
@@ -318,7 +323,8 @@ private:
     std::atomic<bool> FTriggersOnRxChar{true}; ///< read by the event thread too
     TStoredProps FStoredProps{spBasic};
     quint32 FCodePage = 0;
-    std::vector<TAsync *> FPending;
+    std::unique_ptr<TComAsyncQueue> FReadQueue;  ///< while open
+    std::unique_ptr<TComAsyncQueue> FWriteQueue;
     TLineErrorCounts FErrorBase;
 };
 

@@ -23,10 +23,11 @@ public:
     const quint32 Mask;
 };
 
-/// The hidden receiver on the port's thread; hands what it receives to the port.
-class TComEventWindow : public QObject {
+/// Every port's receiver of the event messages posted to its thread (in every delivery
+/// mode, so that a stale message of a closed session still finds its target).
+class TComPortReceiver : public QObject {
 public:
-    explicit TComEventWindow(TCustomComPort *Port);
+    explicit TComPortReceiver(TCustomComPort *Port);
     bool event(QEvent *Event) override;
 
 private:
@@ -38,13 +39,15 @@ private:
 class TComThread : public QThread {
 public:
     TComThread(TCustomComPort *AComPort, std::unique_ptr<TComEventSource> Source,
-               QObject *Window);
+               QObject *Receiver);
     /// Stops the thread and waits for its end; meanwhile a batch waiting for the port's
     /// thread is run, so a thread blocked in a delivery can see the stop.
     ~TComThread() override;
 
     void Stop();
     TComEventSource &Source() { return *FSource; }
+    /// On an event thread: the port it serves; elsewhere null.
+    static TCustomComPort *CurrentPort();
 
     /// Owner side of a posted batch: runs it unless it is stale. False when stale.
     bool Serve(quint64 Id);
@@ -65,7 +68,7 @@ private:
 
     TCustomComPort *FComPort;
     std::unique_ptr<TComEventSource> FSource;
-    QObject *FWindow;
+    QObject *FReceiver;
     const TSyncMethod FSyncMethod;
     const bool FPlainDispatch;  ///< the port's Do methods are its class's own
     const TComEvents FWatched; ///< the Events the source watches

@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 /// Line events a test raises by hand; the port's event source hands them out in order.
 struct FakeEventQueue {
@@ -128,6 +130,24 @@ public:
         return std::make_unique<FakeEventSource>(EventQueue);
     }
 
+    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override
+    {
+        Err = 0;
+        return std::make_unique<Wakeup>();
+    }
+    int Reason(TComReason Reason) const override
+    {
+        return Reason == rsBadArgument ? EINVAL : Reason == rsNotOpen ? EBADF : EIO;
+    }
+    bool IsUnsupportedByDevice(int Err) const override { return Err == ENOTTY || Err == EINVAL; }
+
 private:
+    struct Wakeup final : TComWakeup {
+        int Fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        ~Wakeup() override { ::close(Fd_); }
+        int Fd() const override { return Fd_; }
+        void Set() override { quint64 one = 1; (void)!::write(Fd_, &one, sizeof one); }
+        void Reset() override { quint64 v; while (::read(Fd_, &v, sizeof v) > 0) {} }
+    };
     static int Valid(int Handle) { return Handle == FakeHandle ? 0 : EBADF; }
 };

@@ -34,6 +34,8 @@ TEST_F(IniStore, MissingValuesLeaveTheSettingsAsTheyWere)
     SetEverything(*port);
     auto reference = MakePort(AllGroups);
     SetEverything(*reference);
+    ASSERT_EQ(reference->BaudRate(), brCustom);
+    reference->SetCustomBaudRate(9600); // the one value whose absence does not keep it
     port->LoadSettings(stIniFile, Path("empty.ini"));
     ExpectSameSettings(*reference, *port);
     // A file that does not exist yet reads the same way and is not created.
@@ -57,7 +59,7 @@ TEST_F(IniStore, ProfileRulesForNumbersCustomRatesAndLongTexts)
     port->Timeouts().SetWriteTotalC(5);
     port->LoadSettings(stIniFile, Path("p.ini"));
     EXPECT_EQ(port->BaudRate(), brCustom);
-    EXPECT_EQ(port->CustomBaudRate(), 115200); // a missing custom rate stays
+    EXPECT_EQ(port->CustomBaudRate(), 9600); // a missing custom rate is 9600, not the port's own
     EXPECT_EQ(port->Buffer().OutputSize(), 4096);
     EXPECT_EQ(port->Buffer().InputSize(), 1024);          // not a number: unchanged
     EXPECT_EQ(port->Timeouts().ReadInterval(), -1);       // all 32 bits
