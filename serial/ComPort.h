@@ -40,7 +40,9 @@ class TCustomComPort : public QObject {
     Q_OBJECT
 public:
     explicit TCustomComPort(QObject *parent = nullptr);
-    /// Closes the port.
+    /// Closes the port: OnBeforeClose and OnAfterClose run, but a subclass's overrides of
+    /// DoBeforeClose/DoAfterClose (and the other Do methods) are gone by then. A subclass
+    /// that overrides them calls Close() in its own destructor.
     ~TCustomComPort() override;
 
     /// Replaces the device layer (tests substitute one that fakes lines and errors).
@@ -50,6 +52,9 @@ public:
 
     // Connection -----------------------------------------------------------------------
     void Open();
+    /// Called from a handler on the event thread (smNone), Close cannot wait for that
+    /// thread's end: it only asks, the rest of the batch is dropped and the port closes on
+    /// the event thread as soon as the handler returns (Connected() is true until then).
     void Close();
     bool Connected() const { return FConnected; }
     void SetConnected(bool Value);

@@ -71,6 +71,8 @@ public:
     TLineErrorCounts Counts;
     int CountsError = 0;  ///< errno ErrorCounts fails with
     int Queued = 0;
+    int OutQueued = 0;  ///< output count
+    int ApplyError = 0; ///< errno Apply fails with
     std::atomic<int> ReadCalls{0}; ///< reads asked of the device (any thread)
     TLineSettings Applied;
     int Applies = 0;
@@ -82,7 +84,7 @@ public:
     {
         Applied = Settings;
         ++Applies;
-        return Valid(Handle);
+        return Valid(Handle) ? Valid(Handle) : ApplyError;
     }
     int Read(int Handle, void *, int, int &Done) override
     {
@@ -101,7 +103,7 @@ public:
         return 0;
     }
     int InputCount(int Handle, int &Count) override { Count = Queued; return Valid(Handle); }
-    int OutputCount(int Handle, int &Count) override { Count = 0; return Valid(Handle); }
+    int OutputCount(int Handle, int &Count) override { Count = OutQueued; return Valid(Handle); }
     int Purge(int Handle, bool, bool) override { return Valid(Handle); }
     int ModemLines(int Handle, TComSignals &Out) override
     {
