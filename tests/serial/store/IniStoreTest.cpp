@@ -121,3 +121,28 @@ TEST_F(IniStore, ARelativeNameIsTakenFromTheCurrentDirectory)
     EXPECT_TRUE(ReadFile(Path("port.ini")).contains("Port=here\n"));
 }
 } // namespace
+
+TEST_F(IniStore, LoadingIntoAnOpenPortAppliesOnceAtTheEnd)
+{
+    WriteFile(Path("open.ini"), "[cpCOM]\nPort=COM1\nBaudRate=19200\nStopBits=2\nDataBits=7\n"
+                                "Parity=Even\nFlowControl=None\n");
+    auto fake = std::make_shared<FakeBackend>();
+    auto port = MakePort();
+    port->SetEvents({});
+    ASSERT_TRUE(port->SetBackend(fake));
+    port->Open();
+    const int applies = fake->Applies;
+    port->LoadSettings(stIniFile, Path("open.ini"));
+    EXPECT_EQ(fake->Applies, applies + 1); // one batch, not one apply per value
+    EXPECT_EQ(fake->Applied.BaudRate, 19200);
+    EXPECT_EQ(fake->Applied.DataBits, 7);
+    EXPECT_EQ(fake->Applied.Parity, prEven);
+    EXPECT_TRUE(fake->Applied.TwoStopBits);
+
+    // A device that refuses the batch fails the load; the values stay applied to the port.
+    WriteFile(Path("open.ini"), "[cpCOM]\nPort=COM1\nBaudRate=57600\n");
+    fake->ApplyError = EIO;
+    EXPECT_EQ(ExpectComError([&] { port->LoadSettings(stIniFile, Path("open.ini")); }).Code(), 17);
+    EXPECT_EQ(port->BaudRate(), br57600);
+    EXPECT_EQ(fake->Applies, applies + 2);
+}
