@@ -96,24 +96,7 @@ public:
 
     int Apply(int Handle, const TLineSettings &S) override
     {
-        if (S.BaudRate <= 0)
-            return EINVAL;
-        termios t{};
-        if (tcgetattr(Handle, &t) != 0)
-            return errno;
-        const speed_t speed = MakeRawTermios(t, S);
-        // One request for everything: a rate without a constant goes with the rest, so the
-        // line never runs at a stand-in rate in between.
-        TTermiosImage image = ToTermiosImage(t);
-        if (speed == B0)
-            image.OutRate = image.InRate = unsigned(S.BaudRate);
-        if (int err = Termios2Set(Handle, image))
-            return err;
-        // The request succeeds even when the driver dropped part of it: read back.
-        TTermiosImage taken;
-        if (int err = Termios2Get(Handle, taken))
-            return err;
-        if (int err = CheckTaken(S, taken.CFlag, taken.OutRate, IsPseudoTerminal(Handle)))
+        if (int err = ApplyLineSettings(Handle, S, IsPseudoTerminal(Handle)))
             return err;
         {
             std::lock_guard guard(FMarksLock);

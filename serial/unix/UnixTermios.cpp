@@ -4,6 +4,7 @@
 
 #include "serial/unix/Termios2Rate.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +130,28 @@ int CheckTaken(const TLineSettings &Asked, unsigned TakenCFlag, unsigned TakenRa
     if (TakenRate == 0 || std::abs(double(TakenRate) - wanted) > wanted * RateTolerance)
         return EINVAL;
     return 0;
+}
+
+int ApplyLineSettings(int Fd, const TLineSettings &S, bool NoFraming)
+{
+    if (S.BaudRate <= 0)
+        return EINVAL;
+    termios t{};
+    if (tcgetattr(Fd, &t) != 0)
+        return errno;
+    const speed_t speed = MakeRawTermios(t, S);
+    // One request for everything: a rate without a constant goes with the rest, so the
+    // line never runs at a stand-in rate in between.
+    TTermiosImage image = ToTermiosImage(t);
+    if (speed == B0)
+        image.OutRate = image.InRate = unsigned(S.BaudRate);
+    if (int err = Termios2Set(Fd, image))
+        return err;
+    // The request succeeds even when the driver dropped part of it: read back.
+    TTermiosImage taken;
+    if (int err = Termios2Get(Fd, taken))
+        return err;
+    return CheckTaken(S, taken.CFlag, taken.OutRate, NoFraming);
 }
 
 bool IsPseudoTerminal(int Fd)

@@ -22,5 +22,8 @@ inline constexpr double RateTolerance = 0.03;
 /// bits without parity, whose data bits and parity are not held against it.
 int CheckTaken(const TLineSettings &Asked, unsigned TakenCFlag, unsigned TakenRate,
                bool NoFraming);
+/// Raw mode with Settings in one request, then the check that the device took them
+/// (NoFraming as for CheckTaken). 0 or the errno.
+int ApplyLineSettings(int Fd, const TLineSettings &Settings, bool NoFraming);
 /// True for a pseudo-terminal, told by the driver that serves the device.
 bool IsPseudoTerminal(int Fd);

@@ -402,6 +402,21 @@ TEST(ComEvents, AnEventThreadHandlerClosingItsPortClosesItOnceTheBatchIsOver)
     p.Pty.Send("d");
     p.Port.Close();
     EXPECT_EQ(afterClose.load(), 2);
+
+    // The rest of the batch is for a port that is closing: it is dropped.
+    FakePort f(smNone);
+    f.Fake->Queued = 1;
+    f.Port.OnRxChar = [&](QObject *, int) { f.Port.Close(); };
+    f.Port.Open();
+    f.Fake->EventQueue.Push({evRxChar, evTxEmpty, evRing});
+    t.restart();
+    while (f.Port.Connected() && t.elapsed() < 5000)
+        QThread::msleep(1);
+    ASSERT_FALSE(f.Port.Connected());
+    const QStringList log = f.J.Get();
+    EXPECT_FALSE(log.contains("TxEmpty"));
+    EXPECT_FALSE(log.contains("link.Ring"));
+    EXPECT_EQ(log.count("AfterClose"), 1);
 }
 
 TEST(ComEvents, VanishedDeviceEndsTheWaitAndCloseCompletes)

@@ -223,6 +223,14 @@ TEST(ComSettings, WhatTheDeviceDidNotTakeIsAnError)
     ASSERT_GE(slave, 0);
     EXPECT_TRUE(IsPseudoTerminal(slave));
     EXPECT_FALSE(IsPseudoTerminal(pty.Master())); // the multiplexer is served by another
+    // Held to the rules of a real UART, a pseudo-terminal fails: it drops bits and parity.
+    asked.TwoStopBits = false;
+    asked.BaudRate = 19200;
+    EXPECT_EQ(ApplyLineSettings(slave, asked, false), EINVAL);
+    EXPECT_EQ(ApplyLineSettings(slave, asked, true), 0);
+    asked.DataBits = 8;
+    asked.Parity = prNone;
+    EXPECT_EQ(ApplyLineSettings(slave, asked, false), 0);
     ::close(slave);
     const int null = ::open("/dev/null", O_RDWR);
     EXPECT_FALSE(IsPseudoTerminal(null));
