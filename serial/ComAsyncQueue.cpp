@@ -90,7 +90,7 @@ void TComAsyncQueue::Run()
     }
 }
 
-bool TComAsyncQueue::Advance(TAsync &a, bool Wait)
+bool TComAsyncQueue::Advance(TAsync &a, bool BlockOnDevice)
 {
     const TAsyncLimits &d = a.Limits;
     for (;;) {
@@ -127,7 +127,7 @@ bool TComAsyncQueue::Advance(TAsync &a, bool Wait)
                 return true;
             left = left < 0 ? gap : std::min(left, gap);
         }
-        if (!Wait)
+        if (!BlockOnDevice)
             return false;
         bool ready = false, stopped = false;
         if (int err = FBackend.Wait(FHandle, FForRead, PollMs(left), FWakeup->Fd(), ready,

@@ -37,9 +37,10 @@ public:
 
 private:
     void Run();
-    /// Moves bytes until A ends (true) or, without Wait, until it would have to wait; with
-    /// Wait, also until the wake-up is set (false).
-    bool Advance(TAsync &A, bool Wait);
+    /// Moves bytes until A ends (true). Without BlockOnDevice it returns false as soon as it
+    /// would have to wait for the device; with it, it waits, and returns false only when
+    /// the wake-up is set.
+    bool Advance(TAsync &A, bool BlockOnDevice);
     void Complete(TAsync &A);
     void Cancel(TAsync &A, std::unique_lock<std::mutex> &Lock);
 

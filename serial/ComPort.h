@@ -9,9 +9,13 @@
 //
 // Linux: Port is a device name; an absolute path is used as it stands, any other name is
 // taken relative to /dev. The device is opened exclusively (a second open fails with code 1,
-// also within one process). Settings with no terminal equivalent (DSR flow and sensitivity,
-// TxContinueOnXoff, DiscardNull, parity ErrorChar replacement, RTS toggle, DTR handshake,
-// queue sizes) are kept and reported back but not applied.
+// also within one process, and to other programs). A device that does not take the rate
+// (within 3 %), the data bits, the parity or the stop bits fails the apply with code 7; a
+// pseudo-terminal, which always runs 8 data bits without parity, only for rate and stop
+// bits. With Parity.Check, a byte received with a parity or framing error is passed on as it
+// came, or as Parity.ReplaceChar when Parity.Replace is on. Settings with no terminal
+// equivalent (DSR flow and sensitivity, TxContinueOnXoff, DiscardNull, RTS toggle, DTR
+// handshake, queue sizes) are kept and reported back but not applied.
 
 #include "serial/ComAsync.h"
 #include "serial/ComError.h"
@@ -180,9 +184,10 @@ public:
     int ReadUnicodeString(QString &Str, int Count);
     /// Drives the operation to its end and returns the bytes moved.
     int WaitForAsync(PAsync &AsyncPtr);
-    /// Takes one non-blocking step and tells whether the operation has ended.
+    /// Tells, without waiting, whether the operation has ended; code 6 when it failed.
     bool IsAsyncCompleted(PAsync AsyncPtr);
-    /// Ends every pending operation with the bytes it moved so far; queued bytes stay.
+    /// Ends every pending operation with the bytes it moved so far (and returns once they
+    /// have); queued bytes stay.
     void AbortAllAsync();
     void ClearBuffer(bool Input, bool Output);
     int InputCount();
@@ -267,8 +272,9 @@ private:
     friend class TComThread;
     friend class TComPortReceiver;
 
-    /// A batch in the fixed order; stops when a handler closed the port.
+    /// A batch in the fixed order (ComEventOrder); stops when a handler closed the port.
     void DispatchEvents(TComEvents Events);
+    void CallEvent(TComEvent Event);
     /// Any thread. False when dispatching Events on the port's thread could show nothing:
     /// see the definition. Watched is the Events set the event thread was started with.
     bool EventsHeard(TComEvents Events, TComEvents Watched) const;

@@ -142,9 +142,7 @@ void TComThread::DoEvents()
 
 void TComThread::SendEvents()
 {
-    static constexpr TComEvent Order[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
-                                          evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
-    for (TComEvent e : Order) {
+    for (TComEvent e : ComEventOrder) {
         if (!FEvents.Contains(e) || (FPlainDispatch && !FComPort->EventsHeard({e}, FWatched)))
             continue;
         // Released as soon as the port's thread picks the event up, before its handlers.

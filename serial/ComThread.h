@@ -12,6 +12,10 @@ class TCustomComPort;
 class TComEventSource;
 struct TComDelivery;
 
+/// The order in which the events of one batch are handed over, in every delivery mode.
+inline constexpr TComEvent ComEventOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
+                                              evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
+
 /// Message number of a line event sent to the port's hidden receiver.
 inline constexpr QEvent::Type CM_PORTEVENT = QEvent::Type(QEvent::User + 1);
 
