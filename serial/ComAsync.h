@@ -1,15 +1,25 @@
 #pragma once
 // The record of one asynchronous read or write.
 //
-// Terminals have no overlapped I/O here: an operation moves what it can when it starts and
-// is driven to its end (by its timeouts) in WaitForAsync, or a step further by each
-// IsAsyncCompleted. The record belongs to whoever called InitAsync.
+// An operation moves what it can when it starts; what is left goes on in the background,
+// within the timeouts the port had at the start, until it ends by itself, by AbortAllAsync
+// or by Close. WaitForAsync waits for that end, IsAsyncCompleted only looks. Operations of
+// one direction run one after the other, in the order they were started. The record
+// belongs to whoever called InitAsync.
 
 #include "serial/ComTypes.h"
 
 #include <QElapsedTimer>
 
-class TCustomComPort;
+class TComAsyncQueue;
+
+/// How long an operation may take, fixed when it starts.
+struct TAsyncLimits {
+    bool Immediate = false;   ///< return with what is queued, even nothing
+    bool FirstByte = false;   ///< return as soon as anything is there
+    qint64 Total = -1;        ///< ms after the start, -1: none
+    qint64 Interval = -1;     ///< ms between bytes, -1: none
+};
 
 struct TAsync {
     TOperationKind Kind = okWrite;
@@ -17,13 +27,15 @@ struct TAsync {
     char *Data = nullptr;
     int Size = 0;
 
-    // Completion state of the operation in flight.
-    TCustomComPort *Port = nullptr; ///< port of a pending operation, null once completed
+    // Completion state. While the operation is pending only its queue touches these.
+    TComAsyncQueue *Queue = nullptr; ///< where a pending operation waits, null once completed
     char *Buffer = nullptr;         ///< read destination
     int Count = 0;                  ///< bytes asked for
     int Done = 0;                   ///< bytes moved so far
-    int Error = 0;                  ///< errno that ended the operation, 0 for none
+    int Error = 0;                  ///< failure that ended the operation, 0 for none
     bool Completed = true;          ///< a fresh record waits for nothing
+    bool Cancelled = false;         ///< asked to end early
+    TAsyncLimits Limits;
     QElapsedTimer Started;          ///< start of the operation
     qint64 LastByteMs = -1;         ///< time of the last received byte, for the interval timeout
 };

@@ -1,20 +1,28 @@
 #pragma once
 // Internal: the device layer under the port object. Every operating-system call of the
 // component goes through this interface, so a test can put a double in its place.
-// Each call returns 0 on success or the errno of the failure.
+// Each call returns 0 on success or the platform's error number of the failure.
 
 #include "serial/ComTypes.h"
 
 #include <QByteArray>
-#include <cerrno>
 #include <memory>
+
+/// Why the port refuses on its own, before any device call could fail.
+enum TComReason : quint8 {
+    rsBadArgument, ///< a negative count, a missing buffer, text the code page cannot hold
+    rsNotOpen,     ///< the port has no device
+    rsNoWatch,     ///< the device cannot be watched for line events
+};
 
 /// The line settings as the device sees them.
 struct TLineSettings {
     int BaudRate = 9600;
     int DataBits = 8;            ///< 5..8
     TParityBits Parity = prNone;
-    bool ParityCheck = false;    ///< check received parity
+    bool ParityCheck = false;    ///< check received parity and framing
+    bool ParityReplace = false;  ///< with ParityCheck: a byte received in error reads as ReplaceChar
+    quint8 ReplaceChar = 0;
     bool TwoStopBits = false;    ///< 1.5 and 2 stop bits alike
     bool RtsCtsFlow = false;
     bool XonXoffOut = false;
@@ -42,8 +50,8 @@ public:
     virtual ~TComEventSource() = default;
     /// Blocks until line events happen, TimeoutMs passes (-1: no limit), StopFd (-1: none)
     /// becomes readable or Stop is called. Events gets what happened (it may be empty after
-    /// a wake-up that turned out to be none). Returns 0, ECANCELED after Stop, or the errno
-    /// of a failure; EIO when the device has gone away.
+    /// a wake-up that turned out to be none). Returns 0, or an error number once stopped,
+    /// on a failure and when the device has gone away.
     virtual int Wait(TComEvents &Events, int TimeoutMs, int StopFd, bool &Stopped) = 0;
     /// Ends a Wait in progress and every later one. Any thread.
     virtual void Stop() = 0;
@@ -53,18 +61,29 @@ public:
     virtual void Consumed() = 0;
 };
 
+/// A flag that ends a device Wait given its Fd() as StopFd, until it is reset. Any thread.
+class TComWakeup {
+public:
+    virtual ~TComWakeup() = default;
+    virtual int Fd() const = 0;
+    virtual void Set() = 0;
+    virtual void Reset() = 0;
+};
+
 class TComBackend {
 public:
     virtual ~TComBackend() = default;
 
-    /// Opens Path exclusively, non-blocking; refuses a non-terminal with ENOTTY.
+    /// Opens Path exclusively, non-blocking; refuses a path that is not a terminal.
     virtual int Open(const QByteArray &Path, int &Handle) = 0;
     virtual int Close(int Handle) = 0;
-    /// Raw mode with the given settings. EINVAL for a rate the device cannot take.
+    /// Raw mode with the given settings, in one step. An error when the device cannot take
+    /// the rate, data bits, parity or stop bits (a device without framing excepted).
     virtual int Apply(int Handle, const TLineSettings &Settings) = 0;
 
     /// Non-blocking. Done is the bytes moved; nothing queued is success with Done 0;
-    /// a device that has gone away gives EIO.
+    /// a device that has hung up gives an error. With ParityCheck, bytes received in error come
+    /// back as the settings say (unchanged, or as ReplaceChar).
     virtual int Read(int Handle, void *Buffer, int Count, int &Done) = 0;
     virtual int Write(int Handle, const void *Buffer, int Count, int &Done) = 0;
     /// Waits up to TimeoutMs (-1: no limit) until the device is readable (ForRead) or
@@ -78,23 +97,27 @@ public:
     /// Discards queued input and/or output; neither only checks the handle.
     virtual int Purge(int Handle, bool Input, bool Output) = 0;
 
-    /// ENOTTY or EINVAL: the device has no modem lines.
+    /// IsUnsupportedByDevice: the device has no modem lines.
     virtual int ModemLines(int Handle, TComSignals &Lines) = 0;
     virtual int SetLine(int Handle, TModemLine Line, bool OnOff) = 0;
     virtual int SetBreak(int Handle, bool OnOff) = 0;
     /// true resumes suspended output, false suspends it.
     virtual int SetFlow(int Handle, bool Resume) = 0;
     virtual int TransmitChar(int Handle, quint8 Ch) = 0;
-    /// ENOTTY or EINVAL: the driver keeps no counters.
+    /// IsUnsupportedByDevice: the driver keeps no counters.
     virtual int ErrorCounts(int Handle, TLineErrorCounts &Counts) = 0;
     /// Starts watching the device; null with Err set when it cannot be watched.
     virtual std::unique_ptr<TComEventSource> CreateEventSource(int Handle, const TEventSetup &Setup,
                                                                int &Err) = 0;
+    /// Null with Err set when none can be made.
+    virtual std::unique_ptr<TComWakeup> CreateWakeup(int &Err) = 0;
+
+    /// The platform's error number that stands for Reason.
+    virtual int Reason(TComReason Reason) const = 0;
+    /// True for the error with which a device without modem lines or counters refuses.
+    virtual bool IsUnsupportedByDevice(int Err) const = 0;
 };
 
 
 /// The terminal device layer of this system.
 std::shared_ptr<TComBackend> CreateSystemComBackend();
-
-/// True for the errno with which a device without modem lines or counters refuses.
-inline bool IsUnsupportedByDevice(int Err) { return Err == ENOTTY || Err == EINVAL; }

@@ -15,18 +15,24 @@
 
 void TCustomComPort::StartEventThread()
 {
-    TEventSetup setup;
-    setup.Events = FEvents;
-    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10));
-    setup.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
     int err = 0;
-    std::unique_ptr<TComEventSource> source = FBackend->CreateEventSource(FHandle, setup, err);
+    std::unique_ptr<TComEventSource> source =
+        FBackend->CreateEventSource(FHandle, EventSetup(FEvents), err);
     if (!source)
-        throw EComPort(CE_WaitFailed + 1, err ? err : EIO);
+        throw EComPort(CE_WaitFailed + 1, err ? err : FBackend->Reason(rsNoWatch));
     FEventSource = source.get();
-    FEventThread = new TComThread(this, std::move(source), FWindow);
+    FEventThread = new TComThread(this, std::move(source), FReceiver);
     FThreadCreated = true;
     FEventThread->start(QThread::Priority(FEventThreadPriority));
+}
+
+TEventSetup TCustomComPort::EventSetup(TComEvents Events) const
+{
+    TEventSetup setup;
+    setup.Events = Events;
+    setup.RxFullCount = std::max(1, int(qint64(FBuffer.InputSize()) * 8 / 10)); // 80 %
+    setup.BaudRate = BaudRateValue(FBaudRate, FCustomBaudRate);
+    return setup;
 }
 
 void TCustomComPort::StopEventThread()
@@ -38,7 +44,7 @@ void TCustomComPort::StopEventThread()
     FEventSource = nullptr;
     FThreadCreated = false;
     // Events sent before the stop are for a session that is over.
-    QCoreApplication::removePostedEvents(FWindow, CM_PORTEVENT);
+    QCoreApplication::removePostedEvents(FReceiver, CM_PORTEVENT);
 }
 
 void TCustomComPort::NoteWritten()
@@ -55,19 +61,28 @@ void TCustomComPort::NoteConsumed()
 
 void TCustomComPort::DispatchEvents(TComEvents Events)
 {
-    using Call = void (TCustomComPort::*)();
-    static constexpr std::pair<TComEvent, Call> Order[] = {
-        {evError, &TCustomComPort::CallError},       {evRxChar, &TCustomComPort::CallRxChar},
-        {evTxEmpty, &TCustomComPort::CallTxEmpty},   {evBreak, &TCustomComPort::CallBreak},
-        {evRing, &TCustomComPort::CallRing},         {evCTS, &TCustomComPort::CallCTSChange},
-        {evDSR, &TCustomComPort::CallDSRChange},     {evRxFlag, &TCustomComPort::CallRxFlag},
-        {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full}};
-    for (auto [event, call] : Order) {
+    for (TComEvent event : ComEventOrder) {
         // A handler that closed the port ends the batch: the rest would act on no device.
-        if (!FConnected)
+        if (!FConnected || FCloseAsked)
             return;
         if (Events.Contains(event))
-            (this->*call)();
+            CallEvent(event);
+    }
+}
+
+void TCustomComPort::CallEvent(TComEvent Event)
+{
+    switch (Event) {
+    case evRxChar: CallRxChar(); break;
+    case evRxFlag: CallRxFlag(); break;
+    case evTxEmpty: CallTxEmpty(); break;
+    case evCTS: CallCTSChange(); break;
+    case evDSR: CallDSRChange(); break;
+    case evRLSD: CallRLSDChange(); break;
+    case evBreak: CallBreak(); break;
+    case evError: CallError(); break;
+    case evRing: CallRing(); break;
+    case evRx80Full: CallRx80Full(); break;
     }
 }
 
@@ -84,17 +99,12 @@ void TCustomComPort::WindowMethod(const TComPortEvent &Message)
     try {
         if (!FConnected)
             return;
-        const TComEvents e = MaskToEvents(Message.Mask);
-        if (e == TComEvents{evRxChar}) CallRxChar();
-        else if (e == TComEvents{evRxFlag}) CallRxFlag();
-        else if (e == TComEvents{evTxEmpty}) CallTxEmpty();
-        else if (e == TComEvents{evCTS}) CallCTSChange();
-        else if (e == TComEvents{evDSR}) CallDSRChange();
-        else if (e == TComEvents{evRLSD}) CallRLSDChange();
-        else if (e == TComEvents{evBreak}) CallBreak();
-        else if (e == TComEvents{evError}) CallError();
-        else if (e == TComEvents{evRing}) CallRing();
-        else if (e == TComEvents{evRx80Full}) CallRx80Full();
+        const TComEvents events = MaskToEvents(Message.Mask);
+        for (TComEvent event : ComEventOrder)
+            if (events.Contains(event)) {
+                CallEvent(event); // one event per message
+                break;
+            }
     } catch (...) {
         ShowCurrentException();
     }

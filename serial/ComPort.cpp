@@ -2,10 +2,13 @@
 
 #include "serial/ComPort.h"
 
+#include "serial/ChangedValue.h"
+#include "serial/ComAsyncQueue.h"
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
 #include "serial/ComThread.h"
+#include "serial/ExceptionDisplay.h"
 
 #include <QFile>
 #include <algorithm>
@@ -14,7 +17,7 @@
 TCustomComPort::TCustomComPort(QObject *parent)
     : QObject(parent), FBackend(CreateSystemComBackend())
 {
-    FWindow = new TComEventWindow(this);
+    FReceiver = new TComPortReceiver(this);
     FParity.SetComPort(this);
     FFlowControl.SetComPort(this);
     FTimeouts.SetComPort(this);
@@ -29,9 +32,9 @@ TCustomComPort::~TCustomComPort()
         Close();
     } catch (...) {
     }
-    for (TAsync *a : FPending)
-        a->Port = nullptr, a->Completed = true;
-    FPending.clear();
+    ReapEventThread();
+    FReadQueue.reset();
+    FWriteQueue.reset();
     if (FHandle >= 0)
         FBackend->Close(FHandle);
 }
@@ -66,6 +69,8 @@ void TCustomComPort::Open()
 {
     if (FConnected)
         return;
+    ReapEventThread();
+    FCloseAsked = false;
     CallBeforeOpen();
     CreateHandle();
     // A handler that swallowed the open failure leaves nothing to configure: stay closed.
@@ -97,12 +102,19 @@ void TCustomComPort::Open()
 
 void TCustomComPort::Close()
 {
-    // A handler run while the event thread ends may close again: the outer Close finishes.
-    if (!FConnected || FClosing)
+    if (TComThread::CurrentPort() == this) {
+        // An smNone handler: the event thread cannot wait for its own end, so the port
+        // closes as soon as the batch is over, on that thread.
+        FCloseAsked = true;
         return;
-    FClosing = true;
+    }
+    ReapEventThread();
+    // A handler run while the event thread ends may close again: the outer Close finishes.
+    // So does a close that the event thread is completing for its handler.
+    if (!FConnected || FClosing.exchange(true))
+        return;
     struct Reset {
-        bool &Flag;
+        std::atomic<bool> &Flag;
         ~Reset() { Flag = false; }
     } reset{FClosing};
     CallBeforeClose();
@@ -114,6 +126,38 @@ void TCustomComPort::Close()
     CallAfterClose();
 }
 
+void TCustomComPort::CloseFromEventThread()
+{
+    if (!FConnected || FClosing.exchange(true))
+        return; // the port's thread is closing it already
+    struct Reset {
+        std::atomic<bool> &Flag;
+        ~Reset() { Flag = false; }
+    } reset{FClosing};
+    try {
+        CallBeforeClose();
+        AbortAllAsync();
+    } catch (...) {
+        ShowCurrentException();
+    }
+    FEndedThread = FEventThread;
+    FEventThread = nullptr;
+    FEventSource = nullptr;
+    FThreadCreated = false;
+    DestroyHandle();
+    FConnected = false;
+    try {
+        CallAfterClose();
+    } catch (...) {
+        ShowCurrentException();
+    }
+}
+
+void TCustomComPort::ReapEventThread()
+{
+    delete FEndedThread.exchange(nullptr);
+}
+
 void TCustomComPort::SetConnected(bool Value)
 {
     if (Value != FConnected)
@@ -123,10 +167,24 @@ void TCustomComPort::SetConnected(bool Value)
 void TCustomComPort::CreateHandle()
 {
     int handle = -1;
-    const int err = FBackend->Open(QFile::encodeName(ComDevicePath(FPort)), handle);
-    FHandle = handle;
-    if (err != 0)
+    int err = FBackend->Open(QFile::encodeName(ComDevicePath(FPort)), handle);
+    std::unique_ptr<TComWakeup> readWake, writeWake;
+    if (err == 0)
+        readWake = FBackend->CreateWakeup(err);
+    if (err == 0)
+        writeWake = FBackend->CreateWakeup(err);
+    if (err != 0) {
+        if (handle >= 0)
+            FBackend->Close(handle);
+        FHandle = -1;
         CallException(CE_OpenFailed + 1, err);
+        return;
+    }
+    FHandle = handle;
+    FReadQueue = std::make_unique<TComAsyncQueue>(*FBackend, handle, true, std::move(readWake),
+                                                  [this] { NoteConsumed(); });
+    FWriteQueue = std::make_unique<TComAsyncQueue>(*FBackend, handle, false, std::move(writeWake),
+                                                   [this] { NoteWritten(); });
 }
 
 void TCustomComPort::DestroyHandle()
@@ -134,6 +192,8 @@ void TCustomComPort::DestroyHandle()
     if (FHandle < 0)
         return;
     emit HandleClosing();
+    FReadQueue.reset();
+    FWriteQueue.reset();
     // The descriptor is gone even when close reports an error; keeping the number would let
     // a later open elsewhere in the process be mistaken for this device.
     FBackend->Close(FHandle);
@@ -166,8 +226,10 @@ void TCustomComPort::ApplyDCB()
     s.DataBits = 5 + int(FDataBits);
     s.Parity = FParity.Bits();
     s.ParityCheck = FParity.Check();
+    s.ParityReplace = FParity.Replace();
+    s.ReplaceChar = quint8(FParity.ReplaceChar().unicode() & 0xFF);
     s.TwoStopBits = FStopBits != sbOneStopBit;
-    s.RtsCtsFlow = FFlowControl.OutCTSFlow() || FFlowControl.ControlRTS() == rtsHandshake;
+    s.RtsCtsFlow = RtsCtsFlow();
     s.XonXoffOut = FFlowControl.XonXoffOut();
     s.XonXoffIn = FFlowControl.XonXoffIn();
     s.XonChar = quint8(FFlowControl.XonChar().unicode() & 0xFF);
@@ -177,6 +239,11 @@ void TCustomComPort::ApplyDCB()
     s.Rts = FFlowControl.ControlRTS() == rtsEnable ? 1 : 0;
     if (int err = FBackend->Apply(FHandle, s))
         CallException(CE_SetStateFailed + 1, err);
+}
+
+bool TCustomComPort::RtsCtsFlow() const
+{
+    return FFlowControl.OutCTSFlow() || FFlowControl.ControlRTS() == rtsHandshake;
 }
 
 // Timeouts are kept by the port and enforced at every read and write; queue sizes have no
@@ -197,17 +264,6 @@ void TCustomComPort::SetPort(const QString &Value)
         Open();
     }
 }
-
-namespace {
-template <typename T>
-bool Store(T &Field, const T &Value)
-{
-    if (Field == Value)
-        return false;
-    Field = Value;
-    return true;
-}
-} // namespace
 
 void TCustomComPort::SetBaudRate(TBaudRate Value) { if (Store(FBaudRate, Value)) ApplyDCB(); }
 void TCustomComPort::SetCustomBaudRate(int Value) { if (Store(FCustomBaudRate, Value)) ApplyDCB(); }

@@ -9,9 +9,13 @@
 //
 // Linux: Port is a device name; an absolute path is used as it stands, any other name is
 // taken relative to /dev. The device is opened exclusively (a second open fails with code 1,
-// also within one process). Settings with no terminal equivalent (DSR flow and sensitivity,
-// TxContinueOnXoff, DiscardNull, parity ErrorChar replacement, RTS toggle, DTR handshake,
-// queue sizes) are kept and reported back but not applied.
+// also within one process, and to other programs). A device that does not take the rate
+// (within 3 %), the data bits, the parity or the stop bits fails the apply with code 7; a
+// pseudo-terminal, which always runs 8 data bits without parity, only for rate and stop
+// bits. With Parity.Check, a byte received with a parity or framing error is passed on as it
+// came, or as Parity.ReplaceChar when Parity.Replace is on. Settings with no terminal
+// equivalent (DSR flow and sensitivity, TxContinueOnXoff, DiscardNull, RTS toggle, DTR
+// handshake, queue sizes) are kept and reported back but not applied.
 
 #include "serial/ComAsync.h"
 #include "serial/ComError.h"
@@ -26,10 +30,12 @@
 #include <memory>
 #include <vector>
 
+class TComAsyncQueue;
 class TComBackend;
 class TComThread;
+struct TEventSetup;
 class TComEventSource;
-class TComEventWindow;
+class TComPortReceiver;
 class TComPortEvent;
 class TComRegistry;
 class TComIniFile;
@@ -38,7 +44,9 @@ class TCustomComPort : public QObject {
     Q_OBJECT
 public:
     explicit TCustomComPort(QObject *parent = nullptr);
-    /// Closes the port.
+    /// Closes the port: OnBeforeClose and OnAfterClose run, but a subclass's overrides of
+    /// DoBeforeClose/DoAfterClose (and the other Do methods) are gone by then. A subclass
+    /// that overrides them calls Close() in its own destructor.
     ~TCustomComPort() override;
 
     /// Replaces the device layer (tests substitute one that fakes lines and errors).
@@ -48,6 +56,9 @@ public:
 
     // Connection -----------------------------------------------------------------------
     void Open();
+    /// Called from a handler on the event thread (smNone), Close cannot wait for that
+    /// thread's end: it only asks, the rest of the batch is dropped and the port closes on
+    /// the event thread as soon as the handler returns (Connected() is true until then).
     void Close();
     bool Connected() const { return FConnected; }
     void SetConnected(bool Value);
@@ -173,9 +184,10 @@ public:
     int ReadUnicodeString(QString &Str, int Count);
     /// Drives the operation to its end and returns the bytes moved.
     int WaitForAsync(PAsync &AsyncPtr);
-    /// Takes one non-blocking step and tells whether the operation has ended.
+    /// Tells, without waiting, whether the operation has ended; code 6 when it failed.
     bool IsAsyncCompleted(PAsync AsyncPtr);
-    /// Ends every pending operation with the bytes it moved so far; queued bytes stay.
+    /// Ends every pending operation with the bytes it moved so far (and returns once they
+    /// have); queued bytes stay.
     void AbortAllAsync();
     void ClearBuffer(bool Input, bool Output);
     int InputCount();
@@ -258,10 +270,11 @@ protected:
 
 private:
     friend class TComThread;
-    friend class TComEventWindow;
+    friend class TComPortReceiver;
 
-    /// A batch in the fixed order; stops when a handler closed the port.
+    /// A batch in the fixed order (ComEventOrder); stops when a handler closed the port.
     void DispatchEvents(TComEvents Events);
+    void CallEvent(TComEvent Event);
     /// Any thread. False when dispatching Events on the port's thread could show nothing:
     /// see the definition. Watched is the Events set the event thread was started with.
     bool EventsHeard(TComEvents Events, TComEvents Watched) const;
@@ -271,36 +284,39 @@ private:
     void WindowMethod(const TComPortEvent &Message);
     void StartEventThread();
     void StopEventThread();
+    /// What an event source watches for Events, with this port's input size and rate.
+    TEventSetup EventSetup(TComEvents Events) const;
+    /// Output waits for CTS.
+    bool RtsCtsFlow() const;
+    /// Event thread: the close an smNone handler asked for, once its batch is over.
+    void CloseFromEventThread();
+    /// Joins and frees an event thread that ended by closing its own port.
+    void ReapEventThread();
     /// Tell the event thread about output queued or input taken (evTxEmpty, evRxChar).
     void NoteWritten();
     void NoteConsumed();
 
     TComThread *FEventThread = nullptr;
+    std::atomic<TComThread *> FEndedThread{nullptr}; ///< closed its own port (smNone), not yet joined
+    std::atomic<bool> FCloseAsked{false}; ///< an smNone handler called Close
     TComEventSource *FEventSource = nullptr; ///< the thread's, for the port's own reads and writes
-    TComEventWindow *FWindow = nullptr;
+    TComPortReceiver *FReceiver = nullptr;
     std::vector<TComLink *> FLinks;
     std::atomic<bool> FLinked{false}; ///< FLinks is not empty; read by the event thread
-    bool FClosing = false;
+    std::atomic<bool> FClosing{false};
     friend class TComParity;
     friend class TComFlowControl;
     friend class TComTimeouts;
     friend class TComBuffer;
-    friend void DoneAsync(PAsync &AsyncPtr);
 
-    // Asynchronous operations in flight.
-    void StepAsync(TAsync &Async, int WaitMs);
-    void StepRead(TAsync &Async, int WaitMs);
-    void StepWrite(TAsync &Async, int WaitMs);
-    void FinishAsync(TAsync &Async);
-    void ForgetAsync(TAsync &Async);
     void ReportLineFailure(quint16 Code, int Err);
     /// Reads the driver's error counters and returns what changed since the last read.
     TComErrors CollectErrors(bool Report);
 
     std::shared_ptr<TComBackend> FBackend;
-    int FHandle = -1;
+    std::atomic<int> FHandle{-1};       ///< atomic: an smNone handler may close the port
     int FUpdateCount = 0;
-    bool FConnected = false;
+    std::atomic<bool> FConnected{false};
     TBaudRate FBaudRate = br9600;
     int FCustomBaudRate = 9600;
     QString FPort = QStringLiteral("COM1");
@@ -318,7 +334,8 @@ private:
     std::atomic<bool> FTriggersOnRxChar{true}; ///< read by the event thread too
     TStoredProps FStoredProps{spBasic};
     quint32 FCodePage = 0;
-    std::vector<TAsync *> FPending;
+    std::unique_ptr<TComAsyncQueue> FReadQueue;  ///< while open
+    std::unique_ptr<TComAsyncQueue> FWriteQueue;
     TLineErrorCounts FErrorBase;
 };
 

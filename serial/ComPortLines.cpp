@@ -3,7 +3,6 @@
 #include "serial/ComBackend.h"
 #include "serial/ComPort.h"
 
-#include <cerrno>
 
 void TCustomComPort::ReportLineFailure(quint16 Code, int Err)
 {
@@ -16,7 +15,7 @@ TComSignals TCustomComPort::Signals()
     TComSignals lines;
     const int err = FBackend->ModemLines(FHandle, lines);
     // A device without modem lines (a pseudo-terminal) reads as all lines off.
-    if (err != 0 && !(FHandle >= 0 && IsUnsupportedByDevice(err)))
+    if (err != 0 && !(FHandle >= 0 && FBackend->IsUnsupportedByDevice(err)))
         CallException(CE_ModemStatFailed + 1, err);
     return err == 0 ? lines : TComSignals{};
 }
@@ -27,7 +26,7 @@ TComErrors TCustomComPort::CollectErrors(bool Report)
     const int err = FBackend->ErrorCounts(FHandle, now);
     if (err != 0) {
         // Drivers without counters (pseudo-terminals, many USB adapters) report no errors.
-        if (Report && !(FHandle >= 0 && IsUnsupportedByDevice(err)))
+        if (Report && !(FHandle >= 0 && FBackend->IsUnsupportedByDevice(err)))
             CallException(CE_ClearComFailed + 1, err);
         return {};
     }
@@ -58,8 +57,7 @@ TComStateFlags TCustomComPort::StateFlags()
     CollectErrors(true);
     TComStateFlags flags;
     // Only a CTS hold can be seen from here: output waits while CTS flow is on and CTS is off.
-    const bool ctsFlow = FFlowControl.OutCTSFlow() || FFlowControl.ControlRTS() == rtsHandshake;
-    if (ctsFlow && FHandle >= 0) {
+    if (RtsCtsFlow() && FHandle >= 0) {
         TComSignals lines;
         int queued = 0;
         if (FBackend->ModemLines(FHandle, lines) == 0 && !lines.Contains(csCTS)

@@ -1,17 +1,7 @@
 #include "serial/ComSettings.h"
 
+#include "serial/ChangedValue.h"
 #include "serial/ComPort.h"
-
-namespace {
-template <typename T>
-bool Store(T &Field, const T &Value)
-{
-    if (Field == Value)
-        return false;
-    Field = Value;
-    return true;
-}
-} // namespace
 
 // Parity -------------------------------------------------------------------------------
 

@@ -14,7 +14,10 @@
 
 namespace {
 std::atomic<quint64> NextId{1};
+thread_local TCustomComPort *ServedPort = nullptr;
 }
+
+TCustomComPort *TComThread::CurrentPort() { return ServedPort; }
 
 /// The rendezvous between the event thread and the port's thread. Shared, so that a
 /// handler that closes the port (and destroys the thread) can still finish its batch.
@@ -29,9 +32,9 @@ struct TComDelivery {
     bool Finished = false;
 };
 
-TComEventWindow::TComEventWindow(TCustomComPort *Port) : QObject(Port), FPort(Port) {}
+TComPortReceiver::TComPortReceiver(TCustomComPort *Port) : QObject(Port), FPort(Port) {}
 
-bool TComEventWindow::event(QEvent *Event)
+bool TComPortReceiver::event(QEvent *Event)
 {
     if (Event->type() != CM_PORTEVENT)
         return QObject::event(Event);
@@ -40,8 +43,8 @@ bool TComEventWindow::event(QEvent *Event)
 }
 
 TComThread::TComThread(TCustomComPort *AComPort, std::unique_ptr<TComEventSource> Source,
-                       QObject *Window)
-    : FComPort(AComPort), FSource(std::move(Source)), FWindow(Window),
+                       QObject *Receiver)
+    : FComPort(AComPort), FSource(std::move(Source)), FReceiver(Receiver),
       FSyncMethod(AComPort->SyncMethod()), FPlainDispatch(AComPort->PlainDispatch()),
       FWatched(AComPort->Events()), FHandle(AComPort->Handle()),
       FDelivery(std::make_shared<TComDelivery>())
@@ -86,6 +89,7 @@ void TComThread::WaitServing()
 
 void TComThread::run()
 {
+    ServedPort = FSyncMethod == smNone ? FComPort : nullptr;
     for (;;) {
         TComEvents events;
         bool stopped = false;
@@ -95,9 +99,14 @@ void TComThread::run()
             continue;
         FEvents = events;
         DispatchComMsg();
+        if (FComPort->FCloseAsked)
+            break;
     }
     // Nothing of this session may be read as part of the next; queued output still leaves.
     FComPort->Backend().Purge(FHandle, true, false);
+    if (FComPort->FCloseAsked)
+        FComPort->CloseFromEventThread();
+    ServedPort = nullptr;
     std::lock_guard guard(FDelivery->Lock);
     FDelivery->Finished = true;
     FDelivery->Cond.notify_all();
@@ -133,9 +142,7 @@ void TComThread::DoEvents()
 
 void TComThread::SendEvents()
 {
-    static constexpr TComEvent Order[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
-                                          evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
-    for (TComEvent e : Order) {
+    for (TComEvent e : ComEventOrder) {
         if (!FEvents.Contains(e) || (FPlainDispatch && !FComPort->EventsHeard({e}, FWatched)))
             continue;
         // Released as soon as the port's thread picks the event up, before its handlers.
@@ -152,7 +159,7 @@ bool TComThread::PostAndWait(quint32 mask, bool untilTaken)
     const quint64 id = NextId.fetch_add(1);
     FDelivery->Id = id;
     FDelivery->Taken = FDelivery->Done = FDelivery->Abandoned = false;
-    QCoreApplication::postEvent(FWindow, new TComPortEvent(id, mask));
+    QCoreApplication::postEvent(FReceiver, new TComPortEvent(id, mask));
     if (untilTaken)
         FDelivery->Cond.wait(lock, [&] { return FDelivery->Taken || FDelivery->Stopping; });
     else

@@ -12,6 +12,10 @@ class TCustomComPort;
 class TComEventSource;
 struct TComDelivery;
 
+/// The order in which the events of one batch are handed over, in every delivery mode.
+inline constexpr TComEvent ComEventOrder[] = {evError, evRxChar, evTxEmpty, evBreak, evRing,
+                                              evCTS,   evDSR,    evRxFlag,  evRLSD,  evRx80Full};
+
 /// Message number of a line event sent to the port's hidden receiver.
 inline constexpr QEvent::Type CM_PORTEVENT = QEvent::Type(QEvent::User + 1);
 
@@ -23,10 +27,11 @@ public:
     const quint32 Mask;
 };
 
-/// The hidden receiver on the port's thread; hands what it receives to the port.
-class TComEventWindow : public QObject {
+/// Every port's receiver of the event messages posted to its thread (in every delivery
+/// mode, so that a stale message of a closed session still finds its target).
+class TComPortReceiver : public QObject {
 public:
-    explicit TComEventWindow(TCustomComPort *Port);
+    explicit TComPortReceiver(TCustomComPort *Port);
     bool event(QEvent *Event) override;
 
 private:
@@ -38,13 +43,15 @@ private:
 class TComThread : public QThread {
 public:
     TComThread(TCustomComPort *AComPort, std::unique_ptr<TComEventSource> Source,
-               QObject *Window);
+               QObject *Receiver);
     /// Stops the thread and waits for its end; meanwhile a batch waiting for the port's
     /// thread is run, so a thread blocked in a delivery can see the stop.
     ~TComThread() override;
 
     void Stop();
     TComEventSource &Source() { return *FSource; }
+    /// On an event thread: the port it serves; elsewhere null.
+    static TCustomComPort *CurrentPort();
 
     /// Owner side of a posted batch: runs it unless it is stale. False when stale.
     bool Serve(quint64 Id);
@@ -65,7 +72,7 @@ private:
 
     TCustomComPort *FComPort;
     std::unique_ptr<TComEventSource> FSource;
-    QObject *FWindow;
+    QObject *FReceiver;
     const TSyncMethod FSyncMethod;
     const bool FPlainDispatch;  ///< the port's Do methods are its class's own
     const TComEvents FWatched; ///< the Events the source watches

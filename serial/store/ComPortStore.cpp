@@ -129,9 +129,9 @@ void ReadGroups(TCustomComPort &Port, TValueSource &Source)
     if (props.Contains(spBasic)) {
         Port.SetPort(Source.Text(QStringLiteral("Port"), Port.Port()));
         Port.SetBaudRate(StrToBaudRate(Source.Text(QStringLiteral("BaudRate"), BaudRateToStr(Port.BaudRate()))));
-        // A missing custom rate keeps the port's own, like every other missing value.
+        // Unlike the other values, a missing custom rate does not keep the port's own: 9600.
         if (Port.BaudRate() == brCustom)
-            Port.SetCustomBaudRate(Source.Integer(QStringLiteral("CustomBaudRate"), Port.CustomBaudRate()));
+            Port.SetCustomBaudRate(Source.Integer(QStringLiteral("CustomBaudRate"), 9600));
         Port.SetStopBits(StrToStopBits(Source.Text(QStringLiteral("StopBits"), StopBitsToStr(Port.StopBits()))));
         Port.SetDataBits(StrToDataBits(Source.Text(QStringLiteral("DataBits"), DataBitsToStr(Port.DataBits()))));
         Port.Parity().SetBits(StrToParity(Source.Text(QStringLiteral("Parity"), ParityToStr(Port.Parity().Bits()))));

@@ -1,127 +1,59 @@
 // The terminal device layer: every system call of the serial component lives here.
 
 #include "serial/ComBackend.h"
+#include "serial/unix/ParityMarks.h"
 #include "serial/unix/Termios2Rate.h"
 #include "serial/unix/UnixEventSource.h"
 #include "serial/unix/UnixLowLatency.h"
+#include "serial/unix/UnixIoctl.h"
 #include "serial/unix/UnixTermios.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <map>
+#include <mutex>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
 
-speed_t StandardSpeed(int Rate)
-{
-    switch (Rate) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 500000: return B500000;
-    case 576000: return B576000;
-    case 921600: return B921600;
-    case 1000000: return B1000000;
-    case 1152000: return B1152000;
-    case 1500000: return B1500000;
-    case 2000000: return B2000000;
-    case 2500000: return B2500000;
-    case 3000000: return B3000000;
-    case 3500000: return B3500000;
-    case 4000000: return B4000000;
-    default: return B0;
+class TEventFdWakeup final : public TComWakeup {
+public:
+    explicit TEventFdWakeup(int Fd) : FFd(Fd) {}
+    ~TEventFdWakeup() override { ::close(FFd); }
+    int Fd() const override { return FFd; }
+    void Set() override
+    {
+        const quint64 one = 1;
+        while (::write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     }
-}
+    void Reset() override
+    {
+        quint64 value;
+        while (::read(FFd, &value, sizeof value) > 0) {
+        }
+    }
 
-bool IsPseudoTerminal(int Fd)
-{
-    struct stat st {};
-    if (fstat(Fd, &st) != 0 || !S_ISCHR(st.st_mode))
-        return false;
-    const unsigned m = major(st.st_rdev);
-    return m >= 136 && m <= 143; // Unix98 pseudo-terminal slaves
-}
+private:
+    const int FFd;
+};
 
-int Ioctl(int Fd, unsigned long Request, void *Arg)
+/// True when the device has hung up or failed, as poll sees it.
+bool HungUp(int Fd)
 {
+    pollfd p{Fd, POLLIN, 0};
     int r;
     do
-        r = ioctl(Fd, Request, Arg);
-    while (r != 0 && errno == EINTR);
-    return r == 0 ? 0 : errno;
+        r = ::poll(&p, 1, 0);
+    while (r < 0 && errno == EINTR);
+    return r > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
 }
-
-} // namespace
-
-speed_t MakeRawTermios(termios &t, const TLineSettings &S)
-{
-    t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
-                           | IXOFF | IXANY | INPCK | IGNPAR | IMAXBEL | IUCLC);
-    if (S.ParityCheck)
-        t.c_iflag |= INPCK;
-    if (S.XonXoffOut)
-        t.c_iflag |= IXON;
-    if (S.XonXoffIn)
-        t.c_iflag |= IXOFF;
-    t.c_oflag &= ~tcflag_t(OPOST);
-    t.c_lflag &= ~tcflag_t(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN | NOFLSH | TOSTOP);
-    // CIBAUD cleared: the input rate follows the output rate.
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL | CIBAUD);
-    t.c_cflag |= CREAD | CLOCAL;
-    switch (S.DataBits) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    default: t.c_cflag |= CS8; break;
-    }
-    switch (S.Parity) {
-    case prNone: break;
-    case prOdd: t.c_cflag |= PARENB | PARODD; break;
-    case prEven: t.c_cflag |= PARENB; break;
-    case prMark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case prSpace: t.c_cflag |= PARENB | CMSPAR; break;
-    }
-    if (S.TwoStopBits)
-        t.c_cflag |= CSTOPB;
-    if (S.RtsCtsFlow)
-        t.c_cflag |= CRTSCTS;
-    t.c_cc[VSTART] = cc_t(S.XonChar);
-    t.c_cc[VSTOP] = cc_t(S.XoffChar);
-    // VMIN 1 makes an empty non-blocking read EAGAIN, so a read of 0 bytes means hang-up.
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    const speed_t speed = StandardSpeed(S.BaudRate);
-    // A rate without a constant is set through termios2 afterwards; B38400 holds its place.
-    cfsetispeed(&t, speed != B0 ? speed : B38400);
-    cfsetospeed(&t, speed != B0 ? speed : B38400);
-    return speed;
-}
-
-namespace {
 
 class TUnixComBackend final : public TComBackend {
 public:
@@ -156,6 +88,10 @@ public:
         if (Handle < 0)
             return EBADF;
         FLowLatency.Leave(Handle);
+        {
+            std::lock_guard guard(FMarksLock);
+            FMarks.erase(Handle);
+        }
         Ioctl(Handle, TIOCNXCL, nullptr);
         // Linux releases the descriptor even when close reports EINTR.
         if (::close(Handle) != 0 && errno != EINTR)
@@ -165,19 +101,14 @@ public:
 
     int Apply(int Handle, const TLineSettings &S) override
     {
-        if (S.BaudRate <= 0)
-            return EINVAL;
-        termios t{};
-        if (tcgetattr(Handle, &t) != 0)
-            return errno;
-        const speed_t speed = MakeRawTermios(t, S);
-        // The C library reports EINVAL when the driver dropped data bits or parity; a
-        // pseudo-terminal always does (it has no framing), and there it is no failure.
-        if (tcsetattr(Handle, TCSANOW, &t) != 0 && !(errno == EINVAL && IsPseudoTerminal(Handle)))
-            return errno;
-        if (speed == B0) {
-            if (int err = Termios2SetRate(Handle, S.BaudRate))
-                return err;
+        if (int err = ApplyLineSettings(Handle, S, IsPseudoTerminal(Handle)))
+            return err;
+        {
+            std::lock_guard guard(FMarksLock);
+            if (S.ParityCheck)
+                FMarks[Handle].SetRule(S.ParityReplace, S.ReplaceChar);
+            else
+                FMarks.erase(Handle);
         }
         for (auto [line, level] : {std::pair{mlDTR, S.Dtr}, std::pair{mlRTS, S.Rts}}) {
             if (level < 0 || (line == mlRTS && S.RtsCtsFlow))
@@ -195,11 +126,11 @@ public:
         for (;;) {
             ssize_t n = ::read(Handle, Buffer, size_t(Count));
             if (n > 0) {
-                Done = int(n);
+                Done = Decode(Handle, static_cast<char *>(Buffer), int(n));
                 return 0;
             }
-            if (n == 0)
-                return Count > 0 ? EIO : 0; // readable with nothing to read: hung up
+            if (n == 0) // an empty live line reads so too when VMIN is 0
+                return Count > 0 && HungUp(Handle) ? EIO : 0;
             if (errno == EINTR)
                 continue;
             return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : errno;
@@ -250,6 +181,11 @@ public:
 
     int Purge(int Handle, bool Input, bool Output) override
     {
+        if (Input) {
+            std::lock_guard guard(FMarksLock);
+            if (auto it = FMarks.find(Handle); it != FMarks.end())
+                it->second.Reset();
+        }
         if (!Input && !Output)
             return fcntl(Handle, F_GETFL) < 0 ? errno : 0;
         return tcflush(Handle, Input && Output ? TCIOFLUSH : Input ? TCIFLUSH : TCOFLUSH) == 0
@@ -317,7 +253,36 @@ public:
         return CreateUnixEventSource(Handle, Setup, Err);
     }
 
+    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override
+    {
+        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        Err = fd < 0 ? errno : 0;
+        return fd < 0 ? nullptr : std::make_unique<TEventFdWakeup>(fd);
+    }
+
+    int Reason(TComReason Reason) const override
+    {
+        switch (Reason) {
+        case rsBadArgument: return EINVAL;
+        case rsNotOpen: return EBADF;
+        case rsNoWatch: return EIO;
+        }
+        return EIO;
+    }
+
+    bool IsUnsupportedByDevice(int Err) const override { return Err == ENOTTY || Err == EINVAL; }
+
 private:
+    /// Bytes with their error marks stripped, by the port's rule; unchanged without marks.
+    int Decode(int Handle, char *Buffer, int Count)
+    {
+        std::lock_guard guard(FMarksLock);
+        auto it = FMarks.find(Handle);
+        return it == FMarks.end() ? Count : it->second.Decode(Buffer, Count);
+    }
+
+    std::mutex FMarksLock; // reads come from the event thread and the async queue too
+    std::map<int, TParityMarkDecoder> FMarks; ///< handles that read with checked parity
     TLowLatency FLowLatency;
 };
 

@@ -18,6 +18,8 @@
 
 #include "serial/unix/UnixEventSource.h"
 
+#include "serial/unix/UnixIoctl.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -56,15 +58,6 @@ void InstallWakeSignal()
         sigemptyset(&sa.sa_mask);
         sigaction(WakeSignal(), &sa, nullptr);
     });
-}
-
-int Ioctl(int Fd, unsigned long Request, void *Arg)
-{
-    int r;
-    do
-        r = ioctl(Fd, Request, Arg);
-    while (r != 0 && errno == EINTR);
-    return r == 0 ? 0 : errno;
 }
 
 void Kick(int Fd)

@@ -1,18 +1,14 @@
 #include "serial/unix/UnixLowLatency.h"
 
-#include <cerrno>
+#include "serial/unix/UnixIoctl.h"
+
 #include <linux/serial.h>
-#include <sys/ioctl.h>
 
 namespace {
 
 int SerialIoctl(int Fd, unsigned long Request, serial_struct &S)
 {
-    int r;
-    do
-        r = ioctl(Fd, Request, &S);
-    while (r != 0 && errno == EINTR);
-    return r == 0 ? 0 : errno;
+    return Ioctl(Fd, Request, &S);
 }
 
 class TSystemSerialFlags final : public TSerialFlagsAccess {

@@ -90,5 +90,7 @@ TEST(ComError, MissingAsyncRecord)
     EXPECT_EQ(ExpectComError([&] { port.ReadAsync(&byte, 1, none); }).Code(), 4);
     EXPECT_EQ(ExpectComError([&] { port.WriteAsync(&byte, 1, none); }).Code(), 4);
     EXPECT_EQ(ExpectComError([&] { port.WaitForAsync(none); }).Code(), 4);
-    EXPECT_EQ(ExpectComError([&] { port.IsAsyncCompleted(none); }).WinCode(), -1);
+    EComPort e = ExpectComError([&] { port.IsAsyncCompleted(none); });
+    EXPECT_EQ(e.Code(), 4);
+    EXPECT_EQ(e.WinCode(), -1);
 }

@@ -373,6 +373,52 @@ TEST(ComEvents, HandlerMayCloseThePort)
     }
 }
 
+TEST(ComEvents, AnEventThreadHandlerClosingItsPortClosesItOnceTheBatchIsOver)
+{
+    PtyPort p(smNone);
+    std::atomic<int> rxChar{0}, txEmpty{0}, afterClose{0};
+    std::atomic<bool> stillOpenInHandler{false};
+    p.Port.OnRxChar = [&](QObject *, int) {
+        ++rxChar;
+        p.Port.Close();
+        stillOpenInHandler = p.Port.Connected(); // the close waits for the handler's return
+    };
+    p.Port.OnTxEmpty = [&](QObject *) { ++txEmpty; };
+    p.Port.OnAfterClose = [&](QObject *) { ++afterClose; };
+    p.Port.Open();
+    p.Pty.Send("c");
+    QElapsedTimer t;
+    t.start();
+    while (p.Port.Connected() && t.elapsed() < 5000)
+        QThread::msleep(1);
+    ASSERT_FALSE(p.Port.Connected());
+    EXPECT_EQ(rxChar.load(), 1);
+    EXPECT_TRUE(stillOpenInHandler.load());
+    EXPECT_EQ(afterClose.load(), 1);
+    EXPECT_EQ(p.Port.Handle(), -1);
+    p.Port.OnRxChar = nullptr;
+    p.Port.Open(); // the ended thread is collected; a new session runs
+    EXPECT_TRUE(p.Port.Connected());
+    p.Pty.Send("d");
+    p.Port.Close();
+    EXPECT_EQ(afterClose.load(), 2);
+
+    // The rest of the batch is for a port that is closing: it is dropped.
+    FakePort f(smNone);
+    f.Fake->Queued = 1;
+    f.Port.OnRxChar = [&](QObject *, int) { f.Port.Close(); };
+    f.Port.Open();
+    f.Fake->EventQueue.Push({evRxChar, evTxEmpty, evRing});
+    t.restart();
+    while (f.Port.Connected() && t.elapsed() < 5000)
+        QThread::msleep(1);
+    ASSERT_FALSE(f.Port.Connected());
+    const QStringList log = f.J.Get();
+    EXPECT_FALSE(log.contains("TxEmpty"));
+    EXPECT_FALSE(log.contains("link.Ring"));
+    EXPECT_EQ(log.count("AfterClose"), 1);
+}
+
 TEST(ComEvents, VanishedDeviceEndsTheWaitAndCloseCompletes)
 {
     PtyPort p(smThreadSync);

@@ -15,8 +15,6 @@ TEST(ComLines, PseudoTerminalHasNoModemLines)
     port.FlowControl().SetControlRTS(rtsEnable);
     port.Open();
     EXPECT_TRUE(port.Signals().Empty());
-    EXPECT_TRUE(port.LastErrors().Empty());
-    EXPECT_TRUE(port.StateFlags().Empty());
     EXPECT_EQ(ExpectComError([&] { port.SetDTR(true); }).Code(), 12);
     EXPECT_EQ(ExpectComError([&] { port.SetRTS(false); }).Code(), 12);
     port.Timeouts().SetWriteTotalM(0);
@@ -73,9 +71,40 @@ TEST(ComLines, ErrorsAreReadAndCleared)
     EXPECT_EQ(port.InputCount(), 5);
     EXPECT_TRUE(port.LastErrors().Empty());
 
+    // So does every finished read, whether or not links listen.
+    fake->Counts.Frame = 10;
+    char byte = 0;
+    EXPECT_EQ(port.Read(&byte, 1), 0);
+    EXPECT_TRUE(port.LastErrors().Empty());
+
+    // A driver without counters reports none; one whose counters fail is an error.
+    fake->CountsError = ENOTTY;
+    EXPECT_TRUE(port.LastErrors().Empty());
     fake->CountsError = EIO;
     EXPECT_EQ(ExpectComError([&] { port.LastErrors(); }).WinCode(), EIO);
     EXPECT_FALSE(port.SetBackend(std::make_shared<FakeBackend>())); // not while open
+}
+
+TEST(ComLines, OutputHeldByCtsShowsInTheStateFlags)
+{
+    auto fake = std::make_shared<FakeBackend>();
+    TComPort port;
+    port.SetEvents({});
+    ASSERT_TRUE(port.SetBackend(fake));
+    port.Open();
+    fake->OutQueued = 3;
+    EXPECT_TRUE(port.StateFlags().Empty()); // no CTS flow: nothing holds the output
+    port.FlowControl().SetOutCTSFlow(true);
+    EXPECT_EQ(port.StateFlags(), TComStateFlags{fCtlHold});
+    fake->Lines = TComSignals{csCTS};
+    EXPECT_TRUE(port.StateFlags().Empty());
+    fake->Lines = {};
+    fake->OutQueued = 0;
+    EXPECT_TRUE(port.StateFlags().Empty()); // nothing waits
+    port.FlowControl().SetOutCTSFlow(false);
+    port.FlowControl().SetControlRTS(rtsHandshake); // the other way to ask for CTS flow
+    fake->OutQueued = 1;
+    EXPECT_EQ(port.StateFlags(), TComStateFlags{fCtlHold});
 }
 
 TEST(ComLines, SignalsAndSettingsOnADeviceWithLines)

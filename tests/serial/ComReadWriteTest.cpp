@@ -4,9 +4,14 @@
 #include "PtyPair.h"
 #include "TestSupport.h"
 
+#include "FakeBackend.h"
+
 #include <QElapsedTimer>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 
 namespace {
@@ -226,6 +231,138 @@ TEST(ComReadWrite, AsyncRecords)
     q.Port.Close();
 }
 
+TEST(ComReadWrite, PendingOperationsGoOnWithoutTheCaller)
+{
+    OpenPort p;
+    p.Port.Timeouts().SetWriteTotalM(0);
+    p.Port.Timeouts().SetWriteTotalC(500);
+    std::atomic<size_t> got{0};
+    std::thread far([&] {
+        QElapsedTimer t;
+        t.start();
+        while (got.load() < 262144 && t.elapsed() < 5000) {
+            const std::string chunk = p.Pty.Receive(100);
+            got.fetch_add(chunk.size());
+        }
+    });
+    std::vector<char> big(262144, 'w');
+    PAsync a = nullptr;
+    InitAsync(a);
+    p.Port.WriteAsync(big.data(), int(big.size()), a);
+    // Nobody waits: the write must still be done within its 500 ms.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(got.load(), big.size());
+    EXPECT_TRUE(p.Port.IsAsyncCompleted(a));
+    EXPECT_EQ(p.Port.WaitForAsync(a), int(big.size()));
+    far.join();
+
+    // A read waits for its bytes on its own too.
+    p.Port.Timeouts().SetReadInterval(0);
+    p.Port.Timeouts().SetReadTotalC(5000);
+    char buf[4] = {};
+    EXPECT_EQ(p.Port.ReadAsync(buf, 4, a), 0);
+    p.Pty.Send("wxyz");
+    QElapsedTimer t;
+    t.start();
+    while (!p.Port.IsAsyncCompleted(a) && t.elapsed() < 3000)
+        QThread::msleep(1);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(std::string(buf, 4), "wxyz");
+    EXPECT_EQ(p.Port.WaitForAsync(a), 4);
+
+    // Writes queue in order behind a pending one; aborting ends them with what they moved.
+    p.Port.Timeouts().SetWriteTotalC(0);
+    PAsync b = nullptr;
+    InitAsync(b);
+    p.Port.WriteAsync(big.data(), int(big.size()), a); // nobody reads: it stays pending
+    p.Port.WriteAsync("tail", 4, b);
+    EXPECT_FALSE(p.Port.IsAsyncCompleted(a));
+    EXPECT_FALSE(p.Port.IsAsyncCompleted(b));
+    p.Port.AbortAllAsync();
+    EXPECT_TRUE(p.Port.IsAsyncCompleted(a));
+    EXPECT_TRUE(p.Port.IsAsyncCompleted(b));
+    const int moved = p.Port.WaitForAsync(a);
+    EXPECT_GT(moved, 0);
+    EXPECT_LT(moved, int(big.size()));
+    EXPECT_EQ(p.Port.WaitForAsync(b), 0);
+    DoneAsync(a);
+    DoneAsync(b);
+    p.Port.ClearBuffer(true, true);
+}
+
+TEST(ComReadWrite, AnEmptyLiveLineIsNoHangUpEvenWithVminZero)
+{
+    OpenPort p;
+    // Another program on the same terminal asks for reads that may return nothing.
+    termios t = p.Pty.Settings();
+    t.c_cc[VMIN] = 0;
+    ASSERT_EQ(tcsetattr(p.Pty.Master(), TCSANOW, &t), 0);
+    char buf[8];
+    EXPECT_EQ(p.Port.Read(buf, 8), 0);
+    p.Port.Timeouts().SetReadInterval(0);
+    p.Port.Timeouts().SetReadTotalC(100);
+    EXPECT_EQ(p.Port.Read(buf, 8), 0);
+    p.Pty.Send("ok");
+    ASSERT_TRUE(WaitQueued(p.Port, 2));
+    EXPECT_EQ(p.Port.Read(buf, 2), 2);
+    // A real hang-up still ends a read at once.
+    p.Pty.CloseMaster();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(ExpectComError([&] { p.Port.Read(buf, 8); }).Code(), 3);
+    EXPECT_LT(clock.elapsed(), 90);
+}
+
+TEST(ComReadWrite, APendingReadThatFailsIsReportedByTheCheck)
+{
+    OpenPort p;
+    p.Port.Timeouts().SetReadInterval(0);
+    p.Port.Timeouts().SetReadTotalC(10000);
+    char buf[8];
+    PAsync a = nullptr;
+    InitAsync(a);
+    EXPECT_EQ(p.Port.ReadAsync(buf, 8, a), 0);
+    EXPECT_FALSE(p.Port.IsAsyncCompleted(a));
+    p.Pty.CloseMaster();
+    int code = 0;
+    QElapsedTimer t;
+    t.start();
+    while (code == 0 && t.elapsed() < 3000) {
+        try {
+            p.Port.IsAsyncCompleted(a);
+        } catch (const EComPort &e) {
+            code = e.Code();
+        }
+        QThread::msleep(1);
+    }
+    EXPECT_EQ(code, 6);
+    EXPECT_EQ(ExpectComError([&] { p.Port.WaitForAsync(a); }).Code(), 3);
+    DoneAsync(a);
+}
+
+TEST(ComReadWrite, LinksHearWhatWentOut)
+{
+    OpenPort p;
+    TComLink link;
+    std::vector<bool> busy;
+    std::vector<int> told;
+    link.OnTx = [&](QObject *, bool OnOff) { busy.push_back(OnOff); };
+    link.OnTxBuf = [&](QObject *, const void *, int Count) { told.push_back(Count); };
+    p.Port.RegisterLink(&link);
+    EXPECT_EQ(p.Port.Write("", 0), 0);
+    EXPECT_EQ(busy, std::vector<bool>{true}); // the transmit-busy report goes out all the same
+    EXPECT_TRUE(told.empty());
+
+    p.Port.Timeouts().SetWriteTotalM(0);
+    p.Port.Timeouts().SetWriteTotalC(200);
+    std::vector<char> big(1 << 20, 'z');
+    const int n = p.Port.Write(big.data(), int(big.size()));
+    ASSERT_LT(n, int(big.size()));
+    EXPECT_EQ(told, std::vector<int>{n}); // not the bytes that never went
+    p.Port.UnRegisterLink(&link);
+    p.Port.ClearBuffer(true, true);
+}
+
 TEST(ComReadWrite, VanishedFarEndFailsWithoutSpinning)
 {
     OpenPort p;
@@ -267,6 +404,14 @@ TEST(ComReadWrite, WaitForEventWithoutThread)
         }
     } p;
     TComEvents events{evRxChar, evTxEmpty};
+    p.Port.WaitForEvent(events, -1, 0);
+    EXPECT_TRUE(events.Empty());
+    {
+        TComPort closed;
+        closed.SetEvents({});
+        EXPECT_EQ(ExpectComError([&] { closed.WaitForEvent(events, -1, 0); }).Code(), 21);
+    }
+    events = {evRxChar, evTxEmpty};
     p.Port.WaitForEvent(events, -1, 0);
     EXPECT_TRUE(events.Empty());
     p.Pty.Send("e");

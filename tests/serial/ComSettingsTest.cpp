@@ -1,5 +1,6 @@
 // Line settings reach the kernel tty; setter, batch and summary rules.
 
+#include "FakeBackend.h"
 #include "PtyPair.h"
 #include "TestSupport.h"
 
@@ -7,7 +8,10 @@
 #include "serial/unix/Termios2Rate.h"
 #include "serial/unix/UnixTermios.h"
 
+#include <atomic>
 #include <cerrno>
+#include <fcntl.h>
+#include <thread>
 
 namespace {
 struct OpenPort {
@@ -120,13 +124,123 @@ TEST(ComSettings, StopBitsCheckingAndFlowControlReachTheTty)
     EXPECT_TRUE(t.c_iflag & IXOFF);
     EXPECT_EQ(t.c_cc[VSTART], 0x11);
     EXPECT_EQ(t.c_cc[VSTOP], 0x05);
-    // Settings without a terminal equivalent are kept and do not fail the apply.
-    p.Port.FlowControl().SetOutDSRFlow(true);
-    p.Port.FlowControl().SetControlDTR(dtrHandshake);
-    p.Port.FlowControl().SetControlRTS(rtsToggle);
-    p.Port.SetDiscardNull(true);
-    p.Port.Parity().SetReplace(true);
-    EXPECT_TRUE(p.Port.FlowControl().OutDSRFlow());
+}
+
+TEST(ComSettings, EveryLineSettingReachesTheDevice)
+{
+    // A pseudo-terminal forces 8 bits without parity, so what the port hands the device
+    // layer is checked on a double.
+    auto fake = std::make_shared<FakeBackend>();
+    TComPort port;
+    port.SetEvents({});
+    ASSERT_TRUE(port.SetBackend(fake));
+    port.Open();
+    for (TDataBits bits : {dbFive, dbSix, dbSeven, dbEight}) {
+        port.SetDataBits(bits);
+        EXPECT_EQ(fake->Applied.DataBits, 5 + int(bits));
+    }
+    for (TParityBits parity : {prOdd, prEven, prMark, prSpace, prNone}) {
+        port.Parity().SetBits(parity);
+        EXPECT_EQ(fake->Applied.Parity, parity);
+    }
+    for (auto [stop, two] : {std::pair{sbTwoStopBits, true}, std::pair{sbOne5StopBits, true},
+                             std::pair{sbOneStopBit, false}}) {
+        port.SetStopBits(stop);
+        EXPECT_EQ(fake->Applied.TwoStopBits, two);
+    }
+    port.Parity().SetCheck(true);
+    port.Parity().SetReplace(true);
+    port.Parity().SetReplaceChar(QChar(0x13F)); // the low 8 bits
+    EXPECT_TRUE(fake->Applied.ParityCheck);
+    EXPECT_TRUE(fake->Applied.ParityReplace);
+    EXPECT_EQ(fake->Applied.ReplaceChar, 0x3F);
+
+    // Settings without a terminal equivalent still apply, and change nothing on the line
+    // but what they stand closest to: a DTR handshake holds DTR active, RTS toggle low.
+    port.FlowControl().SetControlDTR(dtrDisable);
+    port.FlowControl().SetControlRTS(rtsEnable);
+    const TLineSettings before = fake->Applied;
+    const int applies = fake->Applies;
+    port.FlowControl().SetOutDSRFlow(true);
+    port.FlowControl().SetDSRSensitivity(true);
+    port.SetDiscardNull(true);
+    EXPECT_EQ(fake->Applies, applies + 3);
+    EXPECT_EQ(fake->Applied, before);
+    port.FlowControl().SetControlDTR(dtrHandshake);
+    EXPECT_EQ(fake->Applied.Dtr, 1);
+    port.FlowControl().SetControlRTS(rtsToggle);
+    EXPECT_EQ(fake->Applied.Rts, 0);
+}
+
+TEST(ComSettings, CustomRatesNeverPassThroughAStandIn)
+{
+    OpenPort p;
+    p.Port.SetBaudRate(brCustom);
+    std::atomic<bool> done{false};
+    std::atomic<int> seen38400{0}, looks{0};
+    std::thread watch([&] {
+        while (!done.load()) {
+            unsigned out = 0, in = 0;
+            if (Termios2GetRate(p.Pty.Master(), out, in) == 0 && out == 38400)
+                ++seen38400;
+            ++looks;
+        }
+    });
+    for (int i = 0; i < 3000; ++i)
+        p.Port.SetCustomBaudRate(i % 2 ? 250000 : 31250);
+    done = true;
+    watch.join();
+    EXPECT_GT(looks.load(), 100);
+    EXPECT_EQ(seen38400.load(), 0);
+    EXPECT_EQ(p.Rate(), 250000u);
+}
+
+TEST(ComSettings, WhatTheDeviceDidNotTakeIsAnError)
+{
+    TLineSettings asked;
+    asked.DataBits = 7;
+    asked.Parity = prEven;
+    asked.BaudRate = 250000;
+    const unsigned sevenEven = CS7 | PARENB;
+    EXPECT_EQ(CheckTaken(asked, sevenEven, 250000, false), 0);
+    EXPECT_EQ(CheckTaken(asked, CS8, 250000, false), EINVAL);           // bits and parity dropped
+    EXPECT_EQ(CheckTaken(asked, CS7, 250000, false), EINVAL);           // parity dropped
+    EXPECT_EQ(CheckTaken(asked, CS8 | PARENB, 250000, false), EINVAL);  // bits dropped
+    EXPECT_EQ(CheckTaken(asked, CS7 | PARENB | PARODD, 250000, false), EINVAL);
+    EXPECT_EQ(CheckTaken(asked, CS8, 250000, true), 0); // no framing to hold against it
+    EXPECT_EQ(CheckTaken(asked, sevenEven | CSTOPB, 250000, true), EINVAL); // stop bits count
+    asked.TwoStopBits = true;
+    EXPECT_EQ(CheckTaken(asked, sevenEven, 250000, false), EINVAL);
+    EXPECT_EQ(CheckTaken(asked, sevenEven | CSTOPB, 250000, false), 0);
+    // A rounded rate passes within what a UART tolerates, not beyond.
+    EXPECT_EQ(CheckTaken(asked, sevenEven | CSTOPB, 256000, false), 0);
+    EXPECT_EQ(CheckTaken(asked, sevenEven | CSTOPB, 230400, false), EINVAL);
+    EXPECT_EQ(CheckTaken(asked, sevenEven | CSTOPB, 0, false), EINVAL);
+
+    // The exemption goes by the driver: a pseudo-terminal has it, other devices do not.
+    PtyPair pty;
+    const int slave = ::open(pty.Slave().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    EXPECT_TRUE(IsPseudoTerminal(slave));
+    EXPECT_FALSE(IsPseudoTerminal(pty.Master())); // the multiplexer is served by another
+    // Held to the rules of a real UART, a pseudo-terminal fails: it drops bits and parity.
+    asked.TwoStopBits = false;
+    asked.BaudRate = 19200;
+    EXPECT_EQ(ApplyLineSettings(slave, asked, false), EINVAL);
+    EXPECT_EQ(ApplyLineSettings(slave, asked, true), 0);
+    asked.DataBits = 8;
+    asked.Parity = prNone;
+    EXPECT_EQ(ApplyLineSettings(slave, asked, false), 0);
+    ::close(slave);
+    const int null = ::open("/dev/null", O_RDWR);
+    EXPECT_FALSE(IsPseudoTerminal(null));
+    ::close(null);
+
+    // So on a pseudo-terminal 7 data bits with mark parity are no failure.
+    OpenPort p;
+    p.Port.SetDataBits(dbSeven);
+    p.Port.Parity().SetBits(prMark);
+    EXPECT_EQ(p.Pty.Settings().c_cflag & CSIZE, tcflag_t(CS8));
 }
 
 TEST(ComSettings, ClosedPortAndBatchesApplyLater)

@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 /// Line events a test raises by hand; the port's event source hands them out in order.
 struct FakeEventQueue {
@@ -69,6 +71,8 @@ public:
     TLineErrorCounts Counts;
     int CountsError = 0;  ///< errno ErrorCounts fails with
     int Queued = 0;
+    int OutQueued = 0;  ///< output count
+    int ApplyError = 0; ///< errno Apply fails with
     std::atomic<int> ReadCalls{0}; ///< reads asked of the device (any thread)
     TLineSettings Applied;
     int Applies = 0;
@@ -80,7 +84,7 @@ public:
     {
         Applied = Settings;
         ++Applies;
-        return Valid(Handle);
+        return Valid(Handle) ? Valid(Handle) : ApplyError;
     }
     int Read(int Handle, void *, int, int &Done) override
     {
@@ -99,7 +103,7 @@ public:
         return 0;
     }
     int InputCount(int Handle, int &Count) override { Count = Queued; return Valid(Handle); }
-    int OutputCount(int Handle, int &Count) override { Count = 0; return Valid(Handle); }
+    int OutputCount(int Handle, int &Count) override { Count = OutQueued; return Valid(Handle); }
     int Purge(int Handle, bool, bool) override { return Valid(Handle); }
     int ModemLines(int Handle, TComSignals &Out) override
     {
@@ -128,6 +132,24 @@ public:
         return std::make_unique<FakeEventSource>(EventQueue);
     }
 
+    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override
+    {
+        Err = 0;
+        return std::make_unique<Wakeup>();
+    }
+    int Reason(TComReason Reason) const override
+    {
+        return Reason == rsBadArgument ? EINVAL : Reason == rsNotOpen ? EBADF : EIO;
+    }
+    bool IsUnsupportedByDevice(int Err) const override { return Err == ENOTTY || Err == EINVAL; }
+
 private:
+    struct Wakeup final : TComWakeup {
+        int Fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        ~Wakeup() override { ::close(Fd_); }
+        int Fd() const override { return Fd_; }
+        void Set() override { quint64 one = 1; (void)!::write(Fd_, &one, sizeof one); }
+        void Reset() override { quint64 v; while (::read(Fd_, &v, sizeof v) > 0) {} }
+    };
     static int Valid(int Handle) { return Handle == FakeHandle ? 0 : EBADF; }
 };

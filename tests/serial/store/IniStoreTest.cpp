@@ -34,6 +34,8 @@ TEST_F(IniStore, MissingValuesLeaveTheSettingsAsTheyWere)
     SetEverything(*port);
     auto reference = MakePort(AllGroups);
     SetEverything(*reference);
+    ASSERT_EQ(reference->BaudRate(), brCustom);
+    reference->SetCustomBaudRate(9600); // the one value whose absence does not keep it
     port->LoadSettings(stIniFile, Path("empty.ini"));
     ExpectSameSettings(*reference, *port);
     // A file that does not exist yet reads the same way and is not created.
@@ -57,7 +59,7 @@ TEST_F(IniStore, ProfileRulesForNumbersCustomRatesAndLongTexts)
     port->Timeouts().SetWriteTotalC(5);
     port->LoadSettings(stIniFile, Path("p.ini"));
     EXPECT_EQ(port->BaudRate(), brCustom);
-    EXPECT_EQ(port->CustomBaudRate(), 115200); // a missing custom rate stays
+    EXPECT_EQ(port->CustomBaudRate(), 9600); // a missing custom rate is 9600, not the port's own
     EXPECT_EQ(port->Buffer().OutputSize(), 4096);
     EXPECT_EQ(port->Buffer().InputSize(), 1024);          // not a number: unchanged
     EXPECT_EQ(port->Timeouts().ReadInterval(), -1);       // all 32 bits
@@ -119,3 +121,28 @@ TEST_F(IniStore, ARelativeNameIsTakenFromTheCurrentDirectory)
     EXPECT_TRUE(ReadFile(Path("port.ini")).contains("Port=here\n"));
 }
 } // namespace
+
+TEST_F(IniStore, LoadingIntoAnOpenPortAppliesOnceAtTheEnd)
+{
+    WriteFile(Path("open.ini"), "[cpCOM]\nPort=COM1\nBaudRate=19200\nStopBits=2\nDataBits=7\n"
+                                "Parity=Even\nFlowControl=None\n");
+    auto fake = std::make_shared<FakeBackend>();
+    auto port = MakePort();
+    port->SetEvents({});
+    ASSERT_TRUE(port->SetBackend(fake));
+    port->Open();
+    const int applies = fake->Applies;
+    port->LoadSettings(stIniFile, Path("open.ini"));
+    EXPECT_EQ(fake->Applies, applies + 1); // one batch, not one apply per value
+    EXPECT_EQ(fake->Applied.BaudRate, 19200);
+    EXPECT_EQ(fake->Applied.DataBits, 7);
+    EXPECT_EQ(fake->Applied.Parity, prEven);
+    EXPECT_TRUE(fake->Applied.TwoStopBits);
+
+    // A device that refuses the batch fails the load; the values stay applied to the port.
+    WriteFile(Path("open.ini"), "[cpCOM]\nPort=COM1\nBaudRate=57600\n");
+    fake->ApplyError = EIO;
+    EXPECT_EQ(ExpectComError([&] { port->LoadSettings(stIniFile, Path("open.ini")); }).Code(), 17);
+    EXPECT_EQ(port->BaudRate(), br57600);
+    EXPECT_EQ(fake->Applies, applies + 2);
+}

@@ -2,6 +2,7 @@
 // A private configuration home for each test, so no test touches the real one.
 
 #include "serial/ComPort.h"
+#include "tests/serial/FakeBackend.h"
 #include "tests/serial/TestSupport.h"
 
 #include <QDir>
