@@ -9,21 +9,37 @@ namespace {
 
 const char *const productLine = "Конфигуратор ёмкостного датчика уровня Brenholt Level Sensor.";
 const char *const creditLine = "Разработка: группа разработчиков TQ, 2024.";
-const char *const contactLines = "Предложения и сообщения об ошибках присылайте по адресу tq-support@example.org\n"
-                                 "или по телефону +7 (000) 000-00-00.";
+const char *const mailAddress = "tq-support@example.org";
+const char *const phoneNumber = "+7 (000) 000-00-00";
+
+/// An address as one unbreakable word: the box wraps long lines, and a line break at a blank
+/// or after a hyphen would cut it in two.
+QString Unbreakable(const char *address)
+{
+    QString text = QString::fromUtf8(address);
+    text.replace(u' ', QChar::Nbsp);
+    text.replace(u'-', QStringLiteral("-\u2060")); // a word joiner keeps what follows on the line
+    return text;
+}
+
+QString ContactLines()
+{
+    return QStringLiteral("Предложения и сообщения об ошибках присылайте по адресу %1\nили по телефону %2.")
+        .arg(Unbreakable(mailAddress), Unbreakable(phoneNumber));
+}
 
 } // namespace
 
 QString AboutText(const QString &fileVersion)
 {
     return QString::fromUtf8(productLine) + u'\n' + QStringLiteral("Версия %1.").arg(fileVersion) + u' '
-        + QString::fromUtf8(creditLine) + u'\n' + QString::fromUtf8(contactLines);
+        + QString::fromUtf8(creditLine) + u'\n' + ContactLines();
 }
 
 QString AboutFallbackText()
 {
     return QString::fromUtf8(productLine) + u'\n' + QString::fromUtf8(creditLine) + u'\n'
-        + QString::fromUtf8(contactLines);
+        + ContactLines();
 }
 
 void ShowAboutBox(const QString &programFile)

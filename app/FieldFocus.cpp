@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -20,7 +21,7 @@ bool TFieldFocus::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut)
         return false;
     auto *field = qobject_cast<QLineEdit *>(watched);
-    if (!field)
+    if (!field || FProgramMoves > 0)
         return false;
     const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
 
@@ -41,6 +42,11 @@ bool TFieldFocus::eventFilter(QObject *watched, QEvent *event)
         Leave(field);
     }
     return false;
+}
+
+void TFieldFocus::RunPending()
+{
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void TFieldFocus::Enter(QLineEdit *field)

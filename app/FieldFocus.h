@@ -23,6 +23,23 @@ public:
 
     void Watch(QLineEdit *field);
 
+    /// While one lives, focus moves are the program's, not the user's (the toolkit moves the
+    /// focus off every control that a connection disables): they run no entry or exit call,
+    /// and the field the user was in stays the current one.
+    class TProgramMove {
+    public:
+        explicit TProgramMove(TFieldFocus &focus) : FFocus(focus) { ++FFocus.FProgramMoves; }
+        ~TProgramMove() { --FFocus.FProgramMoves; }
+        TProgramMove(const TProgramMove &) = delete;
+        TProgramMove &operator=(const TProgramMove &) = delete;
+
+    private:
+        TFieldFocus &FFocus;
+    };
+
+    /// Runs now the exit and entry calls that are still waiting for the event loop.
+    void RunPending();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -34,4 +51,5 @@ private:
     Handler FOnExit;
     QPointer<QLineEdit> FCurrent;         ///< the field the user is in, if any
     QSet<const QLineEdit *> FPendingExit; ///< fields whose exit call has not run yet
+    int FProgramMoves = 0;
 };

@@ -2,8 +2,6 @@
 
 #include "protocol/FieldText.h"
 
-#include <cmath>
-#include <limits>
 
 std::array<FieldLimit, 5> FieldLimits{};
 
@@ -46,26 +44,16 @@ FieldLimit &FieldLimitOf(int tag)
     return FieldLimits.at(size_t(tag));
 }
 
-float NarrowToSingle(long double value)
-{
-    // Half a unit in the last place above the largest single value rounds to infinity.
-    const long double overflow = static_cast<long double>(std::numeric_limits<float>::max()) + std::ldexp(1.0L, 103);
-    if (value >= overflow)
-        return std::numeric_limits<float>::infinity();
-    if (value <= -overflow)
-        return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
-}
-
 bool IsOutOfRange(const FieldLimit &limit, const QString &text)
 {
     if (limit.Kind == lkInteger) {
         const qint32 v = StrToInt(text);
         return v > limit.Max.Int || v < limit.Min.Int;
     }
-    // Compared at full precision: a value just above the bound must not round onto it.
+    // Compared at full precision: a value just above the bound must not round onto it. Asked
+    // as "inside", so that NaN, for which every comparison is false, is outside.
     const long double v = StrToFloat(text);
-    return v > static_cast<long double>(limit.Max.Real) || v < static_cast<long double>(limit.Min.Real);
+    return !(v >= static_cast<long double>(limit.Min.Real) && v <= static_cast<long double>(limit.Max.Real));
 }
 
 QString RangeMessage(const FieldLimit &limit)
@@ -84,7 +72,7 @@ void StoreOnEntry(FieldLimit &limit, const QString &text)
     if (limit.Kind == lkInteger)
         limit.OnEntry.Int = StrToInt(text);
     else
-        limit.OnEntry.Real = NarrowToSingle(StrToFloat(text));
+        limit.OnEntry.Real = StrToStoredSingle(text);
 }
 
 QString OnEntryText(const FieldLimit &limit)

@@ -28,8 +28,8 @@ void FillFieldLimits();
 /// The row for a Tag; throws std::out_of_range for a Tag outside the table.
 FieldLimit &FieldLimitOf(int tag);
 
-/// True when text, converted for the row's kind, lies outside [Min, Max]. Conversion
-/// errors propagate as EConvertError.
+/// True when text, converted for the row's kind, lies outside [Min, Max]; NaN lies outside
+/// any range. Conversion errors propagate as EConvertError.
 bool IsOutOfRange(const FieldLimit &limit, const QString &text);
 
 /// The range message for a row: "%d" bounds for integers, "%f" bounds for the real field.
@@ -41,7 +41,3 @@ void StoreOnEntry(FieldLimit &limit, const QString &text);
 
 /// The text of OnEntry, as the field shows it after a rejected value.
 QString OnEntryText(const FieldLimit &limit);
-
-/// Narrows an extended value to single precision the way the hardware does: values beyond
-/// the single range become infinite instead of undefined.
-float NarrowToSingle(long double value);

@@ -27,9 +27,9 @@ void SetGroupEnabled(bool enabled, QWidget *container)
             SetGroupEnabled(enabled, child);
         } else {
             child->setEnabled(enabled);
-            // Painted on the event loop's next pass, which a connection reaches within its first
-            // wait: the painting overlaps the line time instead of delaying the first request.
-            child->update();
+            // At once: the user sees the controls switch before the line work starts, not
+            // whenever the event loop next paints.
+            child->repaint();
         }
     }
     container->setEnabled(enabled);

@@ -11,6 +11,5 @@ int Tag(const QWidget *control);
 void SetTag(QWidget *control, int tag);
 
 /// Switches every child control of container, descending into children tagged
-/// NestedGroupTag, then switches the container itself. Each control is repainted on the event
-/// loop's next pass.
+/// NestedGroupTag, then switches the container itself. Each control is repainted at once.
 void SetGroupEnabled(bool enabled, QWidget *container);

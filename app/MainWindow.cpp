@@ -212,7 +212,7 @@ void TfrmMain::CreatePort()
 
 void TfrmMain::ListPorts(QStringList &Ports) const
 {
-    EnumComPorts(Ports);
+    Ports = ccbPort->MachinePorts();
     // Pseudo-terminals and other virtual lines are never enumerated; the user names them.
     for (const QString &port : FCommandLinePorts)
         if (!Ports.contains(port))

@@ -8,6 +8,7 @@
 #include "protocol/Connection.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -92,6 +93,7 @@ public:
     QString ChosenPort() const override;
     void SetDeviceControlsEnabled(bool Enabled) override;
     void SetWaitCursor(bool Wait) override;
+    void OpenFailedBox(const QString &Text, const QString &Caption, int Error) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -101,6 +103,7 @@ private:
     void ListPorts(QStringList &Ports) const;
     void SelectCommandLinePort();
     void RunWorkflow(const std::function<void()> &Commands);
+    void RunCalibration(const std::function<void()> &Commands);
     QLineEdit *FieldEdit(TDeviceField field) const;
     void CreateToolbar();
     void CreateWorkGroup();
@@ -108,5 +111,7 @@ private:
     void CreateDialogs();
 
     TFieldFocus *FFieldFocus;
+    QPointer<QWidget> FFocusBeforeLock;  ///< where the focus was when a connection began
+    QPointer<QWidget> FFocusWhileLocked; ///< where disabling the controls moved it
     QStringList FCommandLinePorts;
 };

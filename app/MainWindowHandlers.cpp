@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutBox.h"
+#include "app/FieldDisplay.h"
 #include "app/FieldLimits.h"
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
@@ -20,7 +21,7 @@ void TfrmMain::limits_OnExit(QLineEdit *Sender)
     if (!IsOutOfRange(limit, Sender->text()))
         return; // the text stays exactly as typed
     ShowMessageBox(RangeMessage(limit), QStringLiteral("Ошибка"), QMessageBox::Critical);
-    Sender->setText(OnEntryText(limit));
+    ShowFieldText(Sender, OnEntryText(limit));
 }
 
 void TfrmMain::tbSaveClick()

@@ -8,15 +8,16 @@ QPointer<QWidget> boxOwner;
 MessageBoxHook boxHook;
 } // namespace
 
-void ShowMessageBox(const QString &text, const QString &caption, QMessageBox::Icon icon)
+void ShowMessageBox(const QString &text, const QString &caption, QMessageBox::Icon icon, const QString &details)
 {
     if (boxHook) {
         // A copy: the hook may replace itself while it runs.
         const MessageBoxHook hook = boxHook;
-        hook({text, caption, icon});
+        hook({text, caption, icon, details});
         return;
     }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, boxOwner.data());
+    box.setInformativeText(details);
     box.exec();
 }
 

@@ -13,12 +13,15 @@ struct TMessageBoxCall {
     QString Text;
     QString Caption;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QString Details; ///< a second paragraph below Text, empty for none
 };
 
 using MessageBoxHook = std::function<void(const TMessageBoxCall &)>;
 
 /// Shows text in a modal box with one OK button and returns once the user has closed it.
-void ShowMessageBox(const QString &text, const QString &caption, QMessageBox::Icon icon);
+/// Details, when given, stand below the text.
+void ShowMessageBox(const QString &text, const QString &caption, QMessageBox::Icon icon,
+                    const QString &details = {});
 
 /// The window that owns the boxes (the main window); null leaves them without an owner.
 void SetMessageBoxOwner(QWidget *owner);

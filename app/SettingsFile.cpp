@@ -1,5 +1,6 @@
 #include "app/SettingsFile.h"
 
+#include "app/FieldDisplay.h"
 #include "app/FieldLimits.h"
 #include "app/MessageBox.h"
 #include "protocol/FieldText.h"
@@ -31,7 +32,7 @@ QByteArray SettingsFileBytes(const TSettingsFields &fields)
     bytes.reserve(SettingsFileSize);
     for (size_t i = 0; i < fields.size(); ++i) {
         const QString text = fields[i]->text();
-        const quint32 raw = i == realField ? std::bit_cast<quint32>(NarrowToSingle(StrToFloat(text)))
+        const quint32 raw = i == realField ? std::bit_cast<quint32>(StrToStoredSingle(text))
                                            : quint32(StrToInt(text));
         char le[4];
         qToLittleEndian(raw, le);
@@ -79,6 +80,6 @@ void LoadSettingsFile(const QString &path, const TSettingsFields &fields)
             return;
         }
         const quint32 raw = qFromLittleEndian<quint32>(le);
-        fields[i]->setText(i == realField ? FormatReal(std::bit_cast<float>(raw)) : FormatInt(qint32(raw)));
+        ShowFieldText(fields[i], i == realField ? FormatReal(std::bit_cast<float>(raw)) : FormatInt(qint32(raw)));
     }
 }

@@ -1,8 +1,11 @@
 // The main window as the sensor protocol sees it: port, timer, fields, boxes, controls.
 #include "app/MainWindow.h"
 
+#include "app/FieldDisplay.h"
+#include "app/FieldFocus.h"
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
+#include "app/OpenFailureReason.h"
 #include "app/WaitCursor.h"
 #include "serial/ComPort.h"
 
@@ -52,7 +55,7 @@ QString TfrmMain::FieldText(TDeviceField field) const
 
 void TfrmMain::SetFieldText(TDeviceField field, const QString &text)
 {
-    FieldEdit(field)->setText(text);
+    ShowFieldText(FieldEdit(field), text);
 }
 
 void TfrmMain::ErrorBox(const QString &text, const QString &caption)
@@ -67,13 +70,32 @@ QString TfrmMain::ChosenPort() const
 
 void TfrmMain::SetDeviceControlsEnabled(bool Enabled)
 {
+    // Disabling a control moves the focus on to the next one: the program's move, not the user
+    // leaving a field, so it runs no check.
+    const TFieldFocus::TProgramMove programMove(*FFieldFocus);
+    if (!Enabled)
+        FFocusBeforeLock = focusWidget();
     tbUpload->setEnabled(Enabled);
     tbDownload->setEnabled(Enabled);
     SetGroupEnabled(Enabled, gbWork);
     SetGroupEnabled(Enabled, gbCal);
+    if (!Enabled) {
+        FFocusWhileLocked = focusWidget();
+        return;
+    }
+    // The caret goes back where the user left it, unless the user has put it elsewhere since.
+    if (FFocusBeforeLock && focusWidget() == FFocusWhileLocked)
+        FFocusBeforeLock->setFocus(Qt::OtherFocusReason);
+    FFocusBeforeLock = nullptr;
 }
 
 void TfrmMain::SetWaitCursor(bool Wait)
 {
     ShowWaitCursor(Wait);
+}
+
+void TfrmMain::OpenFailedBox(const QString &Text, const QString &Caption, int Error)
+{
+    const QString reason = Error > 0 ? OpenFailureReason(DiagnoseOpenFailure(cpCOM->Port(), Error)) : QString();
+    ShowMessageBox(Text, Caption, QMessageBox::Critical, reason);
 }

@@ -4,12 +4,11 @@
 #include "app/FieldFocus.h"
 #include "protocol/Commands.h"
 
-#include <QCoreApplication>
 
 void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
 {
-    // A field the click took the focus from gets its range check before anything reads it.
-    QCoreApplication::sendPostedEvents(FFieldFocus, QEvent::MetaCall);
+    // What the fields hold now is what is sent: no check runs on the way (the toolbar takes no
+    // focus, and the focus moves of the connection are no leave).
     try {
         if (ConnectDevice() != ConnectOk) {
             DisconnectDevice();
@@ -27,6 +26,15 @@ void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
     }
     DisconnectDevice();
     repaint();
+}
+
+void TfrmMain::RunCalibration(const std::function<void()> &Commands)
+{
+    // The button took the focus on its press: leaving the field came first, so its check
+    // (a range box that puts the value on entry back) runs before the calibration starts,
+    // never inside it.
+    FFieldFocus->RunPending();
+    RunWorkflow(Commands);
 }
 
 void TfrmMain::tbUploadClick()
@@ -58,7 +66,7 @@ void TfrmMain::cmdCalOnClick()
 {
     // The sensor calibrates with the window's parameters; the wait follows the averaging time
     // the sensor reported back.
-    RunWorkflow([] {
+    RunCalibration([] {
         DevInertTCalib(true);
         DevCalStabTime(true);
         DevCalOn(true);
@@ -67,7 +75,7 @@ void TfrmMain::cmdCalOnClick()
 
 void TfrmMain::cmdCalOffClick()
 {
-    RunWorkflow([] {
+    RunCalibration([] {
         DevInertTCalib(true);
         DevCalStabTime(true);
         DevCalOff(true);

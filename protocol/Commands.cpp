@@ -39,11 +39,13 @@ bool Holds(const TReplyBuffer &reply, int width)
     return ReplyLength(reply) >= quint32(ResponsePayload + width + 1);
 }
 
-/// Puts the timer's interval back when the command ends, also by an exception.
+/// Puts the timer's interval back when Restore is called or the command ends, also by an
+/// exception.
 class TIntervalGuard {
 public:
     explicit TIntervalGuard(TTimer &timer) : FTimer(timer), FSaved(timer.Interval()) {}
-    ~TIntervalGuard() { FTimer.SetInterval(FSaved); }
+    ~TIntervalGuard() { Restore(); }
+    void Restore() { FTimer.SetInterval(FSaved); }
     TIntervalGuard(const TIntervalGuard &) = delete;
     TIntervalGuard &operator=(const TIntervalGuard &) = delete;
 
@@ -52,14 +54,11 @@ private:
     int FSaved;
 };
 
-/// Runs a command whose ACK carries a value of `width` bytes at the value offset; `show`
-/// takes the reply on success.
+/// Evaluates a transaction whose ACK carries a value of `width` bytes at the value offset;
+/// `show` takes the reply on success.
 template <typename Show>
-int ValueCommand(const char *name, const QByteArray &request, int width, Show show)
+int Evaluate(const char *name, int result, const TReplyBuffer &reply, int width, Show show)
 {
-    TReplyBuffer reply;
-    quint32 count = 0;
-    const int result = Exchange(request, reply, count);
     if (result != ExchangeOk) {
         ShowFailed(name);
         return result;
@@ -77,14 +76,30 @@ int ValueCommand(const char *name, const QByteArray &request, int width, Show sh
     return 0;
 }
 
+/// Runs a command's transaction and evaluates it.
+template <typename Show>
+int ValueCommand(const char *name, const QByteArray &request, int width, Show show)
+{
+    TReplyBuffer reply;
+    quint32 count = 0;
+    const int result = Exchange(request, reply, count);
+    return Evaluate(name, result, reply, width, show);
+}
+
+/// Shows the u16 of an ACK in field.
+auto ShowU16In(TDeviceField field)
+{
+    return [field](const TReplyBuffer &reply) {
+        frmMain->SetFieldText(field, FormatU16(ReadU16(reply.data() + ResponsePayload)));
+    };
+}
+
 int U16Parameter(TCommand code, const char *name, TDeviceField field, bool write)
 {
     QByteArray payload;
     if (write)
         payload = U16Bytes(quint16(StrToInt(frmMain->FieldText(field))));
-    return ValueCommand(name, BuildRequest(code, payload), 2, [field](const TReplyBuffer &reply) {
-        frmMain->SetFieldText(field, FormatU16(ReadU16(reply.data() + ResponsePayload)));
-    });
+    return ValueCommand(name, BuildRequest(code, payload), 2, ShowU16In(field));
 }
 
 int Calibration(TCommand code, const char *name, TDeviceField field, bool run)
@@ -101,9 +116,12 @@ int Calibration(TCommand code, const char *name, TDeviceField field, bool run)
             timer.SetInterval(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
         payload = QByteArray(1, '\1');
     }
-    return ValueCommand(name, BuildRequest(code, payload), 2, [field](const TReplyBuffer &reply) {
-        frmMain->SetFieldText(field, FormatU16(ReadU16(reply.data() + ResponsePayload)));
-    });
+    TReplyBuffer reply;
+    quint32 count = 0;
+    const int result = Exchange(BuildRequest(code, payload), reply, count);
+    // Back before any box: the calibration's long wait must not outlive the transaction.
+    guard.Restore();
+    return Evaluate(name, result, reply, 2, ShowU16In(field));
 }
 
 } // namespace
@@ -165,7 +183,7 @@ int DevHystWidth(bool write)
 {
     QByteArray payload;
     if (write)
-        payload = FloatBytes(float(StrToFloat(frmMain->FieldText(dfHystWidth))));
+        payload = FloatBytes(StrToSingle(frmMain->FieldText(dfHystWidth))); // never NaN or infinite
     return ValueCommand("CMD_SET_HYST_WIDTH", BuildRequest(TCommand::CMD_SET_HYST_WIDTH, payload), 4,
                         [](const TReplyBuffer &reply) {
                             frmMain->SetFieldText(dfHystWidth, FormatReal(ReadFloat(reply.data() + ResponsePayload)));

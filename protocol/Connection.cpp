@@ -19,15 +19,21 @@ int ConnectDevice(TConnectionHost &Host)
     Host.SetDeviceControlsEnabled(false);
 
     TCustomComPort &port = Host.ComPort();
+    int openError = 0;
     try {
         port.SetPort(Host.ChosenPort());
         // The sensor always talks at 9600, whatever the stored settings say.
         port.SetBaudRate(br9600);
         port.Open();
+    } catch (const EComPort &e) {
+        openError = e.Code() == CE_OpenFailed + 1 ? e.WinCode() : -1;
     } catch (...) {
-        Host.ErrorBox(QStringLiteral("Невозможно открыть COM-порт. Попробуйте выбрать другой порт или запустить "
-                                     "программу от имени администратора."),
-                      QStringLiteral("Ошибка"));
+        openError = -1;
+    }
+    if (openError != 0) {
+        Host.OpenFailedBox(QStringLiteral("Невозможно открыть COM-порт. Попробуйте выбрать другой порт или запустить "
+                                          "программу от имени администратора."),
+                           QStringLiteral("Ошибка"), openError);
         DisconnectDevice(Host);
         return ConnectFailed;
     }

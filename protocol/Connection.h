@@ -26,6 +26,9 @@ public:
     virtual void SetDeviceControlsEnabled(bool Enabled) = 0;
     /// Shows or hides the application-wide wait cursor.
     virtual void SetWaitCursor(bool Wait) = 0;
+    /// The error box of a port that did not open: Text and Caption as given, and below them
+    /// why, for the errno Error (-1 when unknown), and what the user can do.
+    virtual void OpenFailedBox(const QString &Text, const QString &Caption, int Error) = 0;
 };
 
 /// Call only while not connected; `Host` must be frmMain. Every failure is shown in its own

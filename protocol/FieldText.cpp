@@ -1,6 +1,10 @@
 #include "protocol/FieldText.h"
 
 #include <QLocale>
+#include <QRegularExpression>
+
+#include <bit>
+#include <optional>
 
 #include <charconv>
 #include <cmath>
@@ -27,6 +31,24 @@ QString decimalSeparator()
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
+}
+
+constexpr quint32 plainNan = 0x7FC00000; ///< the quiet NaN that reads "NAN"
+
+/// The single-precision pattern of a NaN text in upper case, "NAN" or "NAN(0x7FC00001)" as
+/// FormatReal writes it; nothing for other text.
+std::optional<quint32> NanBits(const QString &upper)
+{
+    if (upper == u"NAN")
+        return plainNan;
+    static const QRegularExpression pattern(QStringLiteral("^NAN\\(0X([0-9A-F]{8})\\)$"));
+    const QRegularExpressionMatch match = pattern.match(upper);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const quint32 bits = match.captured(1).toUInt(nullptr, 16);
+    if (!std::isnan(std::bit_cast<float>(bits)))
+        return std::nullopt;
+    return bits;
 }
 
 } // namespace
@@ -65,7 +87,7 @@ long double StrToFloat(const QString &text)
         return std::numeric_limits<long double>::infinity();
     if (upper == u"-INF")
         return -std::numeric_limits<long double>::infinity();
-    if (upper == u"NAN")
+    if (NanBits(upper))
         return std::numeric_limits<long double>::quiet_NaN();
 
     // Rebuild the number in the C form that from_chars reads, accepting only the locale's
@@ -125,6 +147,32 @@ long double StrToFloat(const QString &text)
     return value;
 }
 
+float NarrowToSingle(long double value)
+{
+    // Half a unit in the last place above the largest single value rounds to infinity.
+    const long double overflow = static_cast<long double>(std::numeric_limits<float>::max()) + std::ldexp(1.0L, 103);
+    if (value >= overflow)
+        return std::numeric_limits<float>::infinity();
+    if (value <= -overflow)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+float StrToStoredSingle(const QString &text)
+{
+    if (const std::optional<quint32> bits = NanBits(text.trimmed().toUpper()))
+        return std::bit_cast<float>(*bits); // bit for bit: a conversion would change the payload
+    return NarrowToSingle(StrToFloat(text));
+}
+
+float StrToSingle(const QString &text)
+{
+    const float value = NarrowToSingle(StrToFloat(text));
+    if (!std::isfinite(value))
+        invalidFloat(text);
+    return value;
+}
+
 QString FormatU16(quint16 value)
 {
     return QString::number(value);
@@ -138,8 +186,11 @@ QString FormatInt(qint32 value)
 QString FormatReal(float value)
 {
     const double v = value;
-    if (std::isnan(v))
-        return QStringLiteral("NAN");
+    if (std::isnan(v)) {
+        const quint32 bits = std::bit_cast<quint32>(value);
+        return bits == plainNan ? QStringLiteral("NAN")
+                                : QStringLiteral("NAN(0x%1)").arg(QString::number(bits, 16).toUpper().rightJustified(8, u'0'));
+    }
     if (std::isinf(v))
         return v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 

@@ -20,9 +20,10 @@ TDataBits StrToDataBits(const QString &Str);
 TParityBits StrToParity(const QString &Str);
 TFlowControl StrToFlowControl(const QString &Str);
 
-/// Replaces Ports with the serial devices found under SysfsRoot/class/tty (names relative to
-/// /dev, sorted without regard to case). Without that folder Ports is left untouched.
-void EnumComPorts(QStringList &Ports, const QString &SysfsRoot = QStringLiteral("/sys"));
+/// Replaces Ports with the names (relative to /dev, sorted without regard to case) of the
+/// machine's serial ports, read under Root (tests: a fake tree). On a system that keeps no
+/// port list Ports is left untouched. Descriptions of the ports: serial/ComPortInfo.h.
+void EnumComPorts(QStringList &Ports, const QString &Root = QStringLiteral("/"));
 
 /// Bits per second of a rate member (CustomRate for brCustom).
 int BaudRateValue(TBaudRate BaudRate, int CustomRate);

@@ -1,53 +1,76 @@
-// The machine's serial ports, from the kernel's tty class in sysfs.
+// The machine's serial ports: names for the selection controls, descriptions for people.
 
 #include "serial/ComConvert.h"
+#include "serial/ComPortList.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 
 namespace {
-QByteArray ReadSmallFile(const QString &Path)
+// Text order, not port number: ttyS10 precedes ttyS2.
+void SortByName(std::vector<TComPortInfo> &Ports)
 {
-    QFile f(Path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.read(4096);
-}
-
-/// The /dev name of a tty class entry: DEVNAME of its uevent, else the entry's own name.
-QString DeviceName(const QString &Entry)
-{
-    const QList<QByteArray> lines = ReadSmallFile(Entry + QStringLiteral("/uevent")).split('\n');
-    for (const QByteArray &line : lines)
-        if (line.startsWith("DEVNAME="))
-            return QFile::decodeName(line.mid(8).trimmed());
-    return QFileInfo(Entry).fileName();
+    std::stable_sort(Ports.begin(), Ports.end(), [](const TComPortInfo &a, const TComPortInfo &b) {
+        return a.Name.compare(b.Name, Qt::CaseInsensitive) < 0;
+    });
 }
 } // namespace
 
-void EnumComPorts(QStringList &Ports, const QString &SysfsRoot)
+std::vector<TComPortInfo> ComPortInfos(const QString &Root)
 {
-    QDir ttyClass(SysfsRoot + QStringLiteral("/class/tty"));
-    if (!ttyClass.exists())
+    std::vector<TComPortInfo> ports;
+    ListSystemComPorts(Root, ports);
+    SortByName(ports);
+    return ports;
+}
+
+void EnumComPorts(QStringList &Ports, const QString &Root)
+{
+    std::vector<TComPortInfo> ports;
+    if (!ListSystemComPorts(Root, ports))
         return;
-    QStringList found;
-    const QStringList entries =
-        ttyClass.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
-    for (const QString &name : entries) {
-        const QString entry = ttyClass.filePath(name);
-        // Virtual consoles and pseudo-terminals have no device behind them.
-        if (!QFileInfo::exists(entry + QStringLiteral("/device")))
-            continue;
-        // Legacy 8250 slots that probed no UART report port type 0 (unknown).
-        const QByteArray type = ReadSmallFile(entry + QStringLiteral("/type")).trimmed();
-        if (type == "0")
-            continue;
-        found << DeviceName(entry);
+    SortByName(ports);
+    QStringList names;
+    for (const TComPortInfo &p : ports)
+        names << p.Name;
+    Ports = names;
+}
+
+QString ComPortDescription(const TComPortInfo &Info)
+{
+    QString title;
+    QStringList details;
+    if (!Info.VendorId.isEmpty()) {
+        title = !Info.Product.isEmpty() ? Info.Product
+                : !Info.Manufacturer.isEmpty() ? Info.Manufacturer
+                                               : QStringLiteral("USB serial");
+        details << Info.VendorId + QLatin1Char(':') + Info.ProductId;
+        if (!Info.SerialNumber.isEmpty())
+            details << Info.SerialNumber;
+    } else if (!Info.Uart.isEmpty()) {
+        title = Info.Uart + QStringLiteral(" UART");
+        if (!Info.Driver.isEmpty())
+            details << Info.Driver;
+    } else {
+        title = Info.Driver;
     }
-    std::stable_sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
-    Ports = found;
+    if (Info.LatencyTimerMs >= 0)
+        details << QStringLiteral("latency timer %1 ms").arg(Info.LatencyTimerMs);
+    if (details.isEmpty())
+        return title;
+    const QString inner = details.join(QStringLiteral(", "));
+    return title.isEmpty() ? inner : QStringLiteral("%1 (%2)").arg(title, inner);
+}
+
+QString ComDevicePath(const QString &Port)
+{
+    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
+}
+
+const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port)
+{
+    const QString path = ComDevicePath(Port);
+    for (const TComPortInfo &p : Ports)
+        if (p.Name == Port || p.DevicePath == path || p.ById.contains(path) || p.ByPath.contains(path))
+            return &p;
+    return nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
+#include "serial/ComPortInfo.h"
 #include "serial/ComThread.h"
 
 #include <QFile>
@@ -121,9 +122,8 @@ void TCustomComPort::SetConnected(bool Value)
 
 void TCustomComPort::CreateHandle()
 {
-    const QString path = FPort.startsWith(QLatin1Char('/')) ? FPort : QStringLiteral("/dev/") + FPort;
     int handle = -1;
-    const int err = FBackend->Open(QFile::encodeName(path), handle);
+    const int err = FBackend->Open(QFile::encodeName(ComDevicePath(FPort)), handle);
     FHandle = handle;
     if (err != 0)
         CallException(CE_OpenFailed + 1, err);

@@ -3,6 +3,7 @@
 #include "serial/ComBackend.h"
 #include "serial/unix/Termios2Rate.h"
 #include "serial/unix/UnixEventSource.h"
+#include "serial/unix/UnixLowLatency.h"
 #include "serial/unix/UnixTermios.h"
 
 #include <cerrno>
@@ -124,6 +125,8 @@ namespace {
 
 class TUnixComBackend final : public TComBackend {
 public:
+    explicit TUnixComBackend(std::shared_ptr<TSerialFlagsAccess> Flags) : FLowLatency(std::move(Flags)) {}
+
     int Open(const QByteArray &Path, int &Handle) override
     {
         Handle = -1;
@@ -143,6 +146,7 @@ public:
             ::close(fd);
             return err;
         }
+        FLowLatency.Enter(fd);
         Handle = fd;
         return 0;
     }
@@ -151,6 +155,7 @@ public:
     {
         if (Handle < 0)
             return EBADF;
+        FLowLatency.Leave(Handle);
         Ioctl(Handle, TIOCNXCL, nullptr);
         // Linux releases the descriptor even when close reports EINTR.
         if (::close(Handle) != 0 && errno != EINTR)
@@ -311,11 +316,19 @@ public:
     {
         return CreateUnixEventSource(Handle, Setup, Err);
     }
+
+private:
+    TLowLatency FLowLatency;
 };
 
 } // namespace
 
+std::shared_ptr<TComBackend> CreateUnixComBackend(std::shared_ptr<TSerialFlagsAccess> Flags)
+{
+    return std::make_shared<TUnixComBackend>(std::move(Flags));
+}
+
 std::shared_ptr<TComBackend> CreateSystemComBackend()
 {
-    return std::make_shared<TUnixComBackend>();
+    return CreateUnixComBackend(SystemSerialFlags());
 }

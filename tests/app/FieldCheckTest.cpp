@@ -91,6 +91,22 @@ TEST(FieldCheck, RealBoundsInCommaAndPointLocales)
     }
 }
 
+// A NaN compares false both ways; it, the infinities and values beyond single precision must
+// not pass the check as if they were inside the bounds.
+TEST(FieldCheck, NonFiniteAndHugeRealsAreOutOfRange)
+{
+    TLocaleGuard locale(PointLocale());
+    TfrmMain w;
+    for (const char *bad : {"nan", "NAN", "inf", "-inf", "1e39", "-1e39"}) {
+        SCOPED_TRACE(bad);
+        TMessageRecorder boxes;
+        Edit(w, w.txtHystWidth, QString::fromLatin1(bad));
+        ASSERT_EQ(boxes.Calls.size(), 1u);
+        EXPECT_EQ(boxes.Calls[0].Text, realRange);
+        EXPECT_EQ(w.txtHystWidth->text(), QStringLiteral("5"));
+    }
+}
+
 TEST(FieldCheck, OutOfRangeValueOnEntryIsShownAndStays)
 {
     TfrmMain w;

@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QSet>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -135,7 +137,8 @@ TEST(MainWindow, ToolbarItemsLeftToRight)
     EXPECT_LT(w.ccbPort->x(), w.tbUpload->x());
     EXPECT_EQ(w.ccbPort->size(), QSize(97, 24));
     EXPECT_FALSE(w.ccbPort->isEditable());
-    EXPECT_EQ(w.ccbPort->toolTip(), QString::fromUtf8("Выбор COM-порта"));
+    // The chosen port's path and description follow on the next line.
+    EXPECT_EQ(w.ccbPort->toolTip().section(QLatin1Char('\n'), 0, 0), QString::fromUtf8("Выбор COM-порта"));
     for (const char *divider : {"ToolButton3", "ToolButton4", "ToolButton7"})
         EXPECT_EQ(w.findChild<QFrame *>(QString::fromLatin1(divider))->width(), 8) << divider;
 
@@ -191,4 +194,30 @@ TEST(MainWindow, SetGroupEnabledDescendsOnlyIntoTaggedContainers)
     EXPECT_TRUE(inNested->testAttribute(Qt::WA_ForceDisabled));
     EXPECT_TRUE(plain->testAttribute(Qt::WA_ForceDisabled));
     EXPECT_FALSE(inPlain->testAttribute(Qt::WA_ForceDisabled));
+}
+
+// The user sees the controls switch before the line work starts, not on the next paint pass.
+TEST(MainWindow, SetGroupEnabledRepaintsEachControlAtOnce)
+{
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+
+    struct TPaintCounter : QObject {
+        QSet<QObject *> Painted;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                Painted.insert(watched);
+            return false;
+        }
+    } counter;
+    const QList<QWidget *> children = w.gbCal->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children)
+        child->installEventFilter(&counter);
+
+    SetGroupEnabled(false, w.gbCal); // no event loop pass in between
+    for (QWidget *child : children)
+        EXPECT_TRUE(counter.Painted.contains(child)) << child->objectName().toStdString();
 }

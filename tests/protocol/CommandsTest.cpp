@@ -136,6 +136,29 @@ TEST_F(CommandsTest, TextThatIsNoNumberRaisesBeforeAnythingIsSent)
     EXPECT_TRUE(sensor->Sensor().Requests().isEmpty());
 }
 
+// No sensor setting is NaN or infinite: such a text, or one beyond single precision, is a
+// conversion error before the request, never a frame of its own.
+TEST_F(CommandsTest, NonFiniteHysteresisIsNeverSent)
+{
+    Start();
+    for (const char *text : {"nan", "NAN", "inf", "-inf", "1e39", "-1e39"}) {
+        SCOPED_TRACE(text);
+        host.SetFieldText(dfHystWidth, text);
+        try {
+            DevHystWidth(true);
+            ADD_FAILURE() << "sent";
+        } catch (const EConvertError &e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("'%1' is not a valid floating point value").arg(QLatin1String(text)));
+        }
+    }
+    EXPECT_TRUE(sensor->Sensor().Requests().isEmpty());
+
+    // The largest single value and anything that rounds onto it still go out.
+    host.SetFieldText(dfHystWidth, "3.4028235e38");
+    EXPECT_EQ(DevHystWidth(true), 0);
+    EXPECT_EQ(LastRequest(), Bytes({27, 8, 7, 0xFF, 0xFF, 0x7F, 0x7F, 23}));
+}
+
 TEST_F(CommandsTest, NakLeavesTheFieldAndShowsItsMessage)
 {
     TSensorOptions options;
@@ -242,6 +265,19 @@ TEST_F(CommandsTest, CalibrationWaitsForTheAveragingTimeAndRestoresTheInterval)
     EXPECT_GT(sensor->Sensor().CalOn(), 2000);
 }
 
+TEST_F(CommandsTest, FailedCalibrationPutsTheIntervalBackBeforeItsBox)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    host.SetFieldText(dfCalTime, "10");
+    host.TimeoutTimer().SetInterval(300);
+    EXPECT_EQ(DevCalOn(true), ExchangeTimedOut);
+    EXPECT_EQ(DevCalOff(true), ExchangeTimedOut);
+    EXPECT_EQ(host.Boxes, (QStringList{Failed("CMD_CAL_ON"), Failed("CMD_CAL_OFF")}));
+    EXPECT_EQ(host.BoxIntervals, (QList<int>{300, 300}));
+}
+
 TEST_F(CommandsTest, NegativeAveragingTimeWaitsTheDefaultPeriod)
 {
     Start();
@@ -263,10 +299,23 @@ TEST_F(CommandsTest, CommModeUsesA50msWindowAndAlwaysSucceeds)
     Start(options);
     EXPECT_EQ(DevCommMode(1), 0);
     EXPECT_TRUE(sensor->Sensor().CommMode());
+    // Its window ends before a reference deadline well beyond 50 ms, however late a loaded
+    // machine delivers both: ticks that are due come in the order of their deadlines.
+    QStringList order;
+    host.TimeoutTimer().SetOnTimer([&](QObject *sender) {
+        order << QStringLiteral("window");
+        tmrTimeoutTimer(sender);
+    });
+    QTimer reference;
+    reference.setSingleShot(true);
+    reference.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&reference, &QTimer::timeout, [&] { order << QStringLiteral("reference"); });
     QElapsedTimer clock;
     clock.start();
+    reference.start(250);
     EXPECT_EQ(DevCommMode(0), 0); // no answer any more
     EXPECT_GE(clock.elapsed(), 50);
+    EXPECT_EQ(order.value(0), QStringLiteral("window"));
     EXPECT_EQ(sensor->Sensor().Requests(), (QList<QByteArray>{Bytes({27, 5, 0, 1, 23}), Bytes({27, 5, 0, 0, 23})}));
     EXPECT_EQ(host.TimeoutTimer().Interval(), DefaultTimerInterval);
     EXPECT_TRUE(host.Boxes.isEmpty());

@@ -97,6 +97,36 @@ TEST_F(ExchangeTest, NoReplyTimesOutOnePeriodAfterTheWrite)
     EXPECT_EQ(sensor->Sensor().Requests(), QList<QByteArray>{IdRequest});
 }
 
+// A success leaves the countdown running; the next transaction enables the timer again, which
+// does not restart it, so a silent reply times out when the old countdown ends.
+TEST_F(ExchangeTest, SecondExchangeTimesOutWhenThePreviousCountdownEnds)
+{
+    TSensorOptions options;
+    options.SilentAfter = 1;
+    Start(options);
+    constexpr int interval = 600;
+    host.TimeoutTimer().SetInterval(interval);
+    QStringList order;
+    host.TimeoutTimer().SetOnTimer([&](QObject *sender) {
+        order << QStringLiteral("time-out");
+        tmrTimeoutTimer(sender);
+    });
+    ASSERT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    ASSERT_TRUE(host.TimeoutTimer().Enabled());
+
+    // The old countdown has two thirds of a period left; a restarted one would end a full
+    // period from now, behind a reference deadline at nine tenths.
+    QThread::msleep(interval / 3);
+    QTimer reference;
+    reference.setSingleShot(true);
+    reference.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&reference, &QTimer::timeout, [&] { order << QStringLiteral("reference"); });
+    reference.start(interval * 9 / 10);
+    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_EQ(order.value(0), QStringLiteral("time-out"));
+    EXPECT_EQ(sensor->Sensor().Requests().size(), 2);
+}
+
 TEST_F(ExchangeTest, EventsAreHandledWhileWaiting)
 {
     TSensorOptions options;
@@ -113,7 +143,7 @@ TEST_F(ExchangeTest, NoiseKeepsTheWaitGoingUntilTheLineIsQuiet)
     TSensorOptions options;
     options.SilentAfter = 0;
     Start(options);
-    host.TimeoutTimer().SetInterval(100);
+    host.TimeoutTimer().SetInterval(150); // well above a 30 ms gap on a loaded machine
     std::atomic<bool> done{false};
     std::thread noise([&] {
         WaitFor([&] { return !sensor->Sensor().Requests().isEmpty(); });
@@ -124,7 +154,7 @@ TEST_F(ExchangeTest, NoiseKeepsTheWaitGoingUntilTheLineIsQuiet)
         done = true;
     });
     EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
-    EXPECT_TRUE(done); // the noise lasted 360 ms, more than three periods
+    EXPECT_TRUE(done); // the noise lasted 360 ms, more than two periods
     noise.join();
 }
 

@@ -57,9 +57,11 @@ public:
     void ErrorBox(const QString &text, const QString &caption) override
     {
         Boxes << caption + QStringLiteral(": ") + text;
+        BoxIntervals << FTimer.Interval();
     }
 
-    QStringList Boxes; ///< "caption: text" of every error box, in order
+    QStringList Boxes;       ///< "caption: text" of every error box, in order
+    QList<int> BoxIntervals; ///< the time-out interval when each box came up
 
 private:
     TComPort FPort;

@@ -42,11 +42,11 @@ namespace {
 void MakeTty(const QString &Root, const QString &Name, bool Device, const QByteArray &Type = {},
              const QByteArray &DevName = {})
 {
-    const QString dir = Root + "/class/tty/" + Name;
+    const QString dir = Root + "/sys/class/tty/" + Name;
     ASSERT_TRUE(QDir().mkpath(dir));
     if (Device) {
-        ASSERT_TRUE(QDir().mkpath(Root + "/devices/" + Name));
-        ASSERT_TRUE(QFile::link(Root + "/devices/" + Name, dir + "/device"));
+        ASSERT_TRUE(QDir().mkpath(Root + "/sys/devices/" + Name));
+        ASSERT_TRUE(QFile::link(Root + "/sys/devices/" + Name, dir + "/device"));
     }
     if (!Type.isEmpty()) {
         QFile f(dir + "/type");
@@ -83,7 +83,7 @@ TEST(ComEnum, MissingClassLeavesTheListAndAnEmptyOneReplacesIt)
     QStringList ports{"keep"};
     EnumComPorts(ports, root.path());
     EXPECT_EQ(ports, QStringList{"keep"});
-    QDir().mkpath(root.path() + "/class/tty");
+    QDir().mkpath(root.path() + "/sys/class/tty");
     EnumComPorts(ports, root.path());
     EXPECT_TRUE(ports.isEmpty());
 }
