@@ -11,16 +11,16 @@ endif()
 install(TARGETS ${TQ_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 
 # The serial component as a library --------------------------------------------------------
-# Public are the headers of serial/, serial/store/ and serial/widgets/ except the device layer
-# and the event thread's internals; serial/unix/ never leaves the source tree.
-set(TQ_SERIAL_PRIVATE_HEADERS ComBackend.h ComThread.h ComCodePage.h store/IniDocument.h store/StoreTexts.h)
+# Public are the headers of serial/, serial/store/ and serial/widgets/, except those whose
+# opening comment calls them internal or private; serial/unix/ never leaves the source tree.
 function(tq_public_headers out)
   set(headers)
   foreach(pattern ${ARGN})
-    file(GLOB found RELATIVE ${PROJECT_SOURCE_DIR}/serial ${PROJECT_SOURCE_DIR}/serial/${pattern})
+    file(GLOB found ${PROJECT_SOURCE_DIR}/serial/${pattern})
     foreach(header ${found})
-      if(NOT header IN_LIST TQ_SERIAL_PRIVATE_HEADERS)
-        list(APPEND headers ${PROJECT_SOURCE_DIR}/serial/${header})
+      file(STRINGS ${header} opening LIMIT_COUNT 4)
+      if(NOT opening MATCHES "// Internal:|Private to ")
+        list(APPEND headers ${header})
       endif()
     endforeach()
   endforeach()

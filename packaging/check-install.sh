@@ -39,7 +39,7 @@ for wanted in $(cd "$include" && grep -ho '#include "serial/[^"]*"' $headers | s
 done
 printf '#include <%s>\n' $headers | ${CXX:-c++} -std=c++20 -fsyntax-only -x c++ $cflags - \
   || fail "the installed headers do not compile against the installed tree"
-for h in ComBackend.h ComThread.h unix; do
+for h in ComBackend.h ComThread.h ComPortList.h store/IniDocument.h unix; do
   [ ! -e "$prefix/include/tqserial/serial/$h" ] || fail "private $h installed"
 done
 
