@@ -1,20 +1,19 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/DesktopIdentity.h"
 #include "app/MainWindow.h"
 
 #include <QCommandLineParser>
 
 int main(int argc, char *argv[])
 {
+    QCommandLineParser parser;
+    DescribeCommandLine(parser);
+    AnswerInfoOptions(argc, argv, parser);
+
     TApplication app(argc, argv);
     InstallExceptionDisplay();
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Level sensor configurator."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("port"),
-                                 QStringLiteral("Offer this serial device (e.g. a pseudo-terminal) in the port list; "
-                                                "the first one is selected."),
-                                 QStringLiteral("[PORT...]"));
+    SetDesktopIdentity();
     parser.process(app);
 
     try {

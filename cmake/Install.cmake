@@ -1,0 +1,66 @@
+# What `cmake --install` puts where: the programs, their desktop data and man pages, and the
+# serial component as a library with its headers, CMake package and pkg-config files.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# Programs -----------------------------------------------------------------------------------
+set(TQ_PROGRAMS tq-configurator tq-sensor-sim)
+if(TARGET tq-sensor)
+  list(APPEND TQ_PROGRAMS tq-sensor)
+endif()
+install(TARGETS ${TQ_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+
+# The serial component as a library --------------------------------------------------------
+# Public are the headers of serial/, serial/store/ and serial/widgets/, except those whose
+# opening comment calls them internal or private; serial/unix/ never leaves the source tree.
+function(tq_public_headers out)
+  set(headers)
+  foreach(pattern ${ARGN})
+    file(GLOB found ${PROJECT_SOURCE_DIR}/serial/${pattern})
+    foreach(header ${found})
+      file(STRINGS ${header} opening LIMIT_COUNT 4)
+      if(NOT opening MATCHES "// Internal:|Private to ")
+        list(APPEND headers ${header})
+      endif()
+    endforeach()
+  endforeach()
+  set(${out} ${headers} PARENT_SCOPE)
+endfunction()
+tq_public_headers(TQ_SERIAL_HEADERS *.h store/*.h)
+tq_public_headers(TQ_SERIAL_WIDGETS_HEADERS widgets/*.h)
+
+set(TQ_SERIAL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tqserial)
+target_sources(tq_serial PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${TQ_SERIAL_HEADERS})
+target_sources(tq_serial_widgets PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${TQ_SERIAL_WIDGETS_HEADERS})
+# Position-independent, so that users may link it into shared libraries and plugins too.
+set_target_properties(tq_serial PROPERTIES EXPORT_NAME Serial POSITION_INDEPENDENT_CODE ON)
+set_target_properties(tq_serial_widgets PROPERTIES EXPORT_NAME Widgets POSITION_INDEPENDENT_CODE ON)
+# The names users see, available inside this build too (the example uses them).
+add_library(TQSerial::Serial ALIAS tq_serial)
+add_library(TQSerial::Widgets ALIAS tq_serial_widgets)
+
+install(TARGETS tq_serial tq_serial_widgets EXPORT TQSerialTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT devel
+  FILE_SET HEADERS DESTINATION ${TQ_SERIAL_INCLUDEDIR} COMPONENT devel)
+set(TQ_SERIAL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/TQSerial)
+install(EXPORT TQSerialTargets NAMESPACE TQSerial:: DESTINATION ${TQ_SERIAL_CMAKEDIR} COMPONENT devel)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TQSerialConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/TQSerialConfig.cmake INSTALL_DESTINATION ${TQ_SERIAL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/TQSerialConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/TQSerialConfig.cmake ${PROJECT_BINARY_DIR}/TQSerialConfigVersion.cmake
+  DESTINATION ${TQ_SERIAL_CMAKEDIR} COMPONENT devel)
+
+# pkg-config files find the tree relative to themselves, so a staged install works as well.
+set(TQ_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH TQ_PC_TO_PREFIX /${TQ_PKGCONFIGDIR} /)
+string(REGEX REPLACE "/$" "" TQ_PC_TO_PREFIX "${TQ_PC_TO_PREFIX}")
+foreach(pc tqserial tqserial-widgets)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${TQ_PKGCONFIGDIR} COMPONENT devel)
+endforeach()
+
+# Desktop entry, metainfo, icons, man pages; the example; the checks of all of it.
+add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)
+add_subdirectory(${PROJECT_SOURCE_DIR}/examples/echo-line ${PROJECT_BINARY_DIR}/examples/echo-line)
+add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging)

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# check-install.sh BUILD SOURCE APP_ID VERSION PROGRAM...: installs BUILD into a scratch root
+# and checks the result as a user and as a developer would meet it.
+set -euo pipefail
+build=$1 src=$2 id=$3 version=$4
+shift 4
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR=$root cmake --install "$build" --prefix /usr/local >/dev/null
+prefix=$root/usr/local
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+for program in "$@"; do
+  [ -x "$prefix/bin/$program" ] || fail "bin/$program not installed"
+  [ -s "$prefix/share/man/man1/$program.1.gz" ] || fail "no man page for $program"
+done
+for f in applications/$id.desktop metainfo/$id.metainfo.xml icons/hicolor/scalable/apps/$id.svg \
+         icons/hicolor/48x48/apps/$id.png icons/hicolor/256x256/apps/$id.png; do
+  [ -s "$prefix/share/$f" ] || fail "share/$f not installed"
+done
+
+# The installed program answers without a display.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tq-configurator" --version) \
+  || fail "tq-configurator --version failed"
+[ "$out" = "tq-configurator $version" ] || fail "tq-configurator --version printed '$out'"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tq-configurator" --help | grep -q 'PORT' \
+  || fail "tq-configurator --help failed"
+echo "installed tq-configurator --version: $out"
+
+# No installed header reaches for one that stays behind: every include of ours resolves inside
+# this tree, and all of them compile with nothing but it.
+export PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name tqserial.pc)")
+cflags=$(pkg-config --cflags tqserial-widgets) || fail "pkg-config cannot resolve tqserial-widgets"
+include=$prefix/include/tqserial
+headers=$(cd "$include" && find . -name '*.h' | sed 's#^\./##' | sort)
+[ -n "$headers" ] || fail "no public headers installed"
+for wanted in $(cd "$include" && grep -ho '#include "serial/[^"]*"' $headers | sed 's/.*"\(.*\)"/\1/' | sort -u); do
+  [ -f "$include/$wanted" ] || fail "an installed header includes $wanted, which is not installed"
+done
+printf '#include <%s>\n' $headers | ${CXX:-c++} -std=c++20 -fsyntax-only -x c++ $cflags - \
+  || fail "the installed headers do not compile against the installed tree"
+for h in ComBackend.h ComThread.h ComPortList.h store/IniDocument.h unix; do
+  [ ! -e "$prefix/include/tqserial/serial/$h" ] || fail "private $h installed"
+done
+
+# The example builds against the installed package, with CMake and with pkg-config.
+cmake -S "$src/examples/echo-line" -B "$root/example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null \
+  || fail "the example does not configure against the installed package"
+cmake --build "$root/example" >/dev/null || fail "the example does not build against the installed package"
+[ -x "$root/example/tq-echo-line" ] || fail "the example was not built"
+${CXX:-c++} -std=c++20 "$src/examples/echo-line/main.cpp" -o "$root/echo-line-pc" \
+  $(pkg-config --cflags --libs tqserial) || fail "the example does not build with pkg-config"
+"$root/example/tq-echo-line" 2>/dev/null && fail "the example accepted no port"
+echo "example built against $prefix with CMake and pkg-config"
