@@ -92,7 +92,8 @@ void TIniDocument::Load(const QString &Path)
     FBom = text.starts_with("\xEF\xBB\xBF");
     if (FBom)
         text.remove_prefix(3);
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless, so that a sequence cut short at the end of the file counts as an error too.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
     FUtf8 = !utf8.hasError(); // known only once decoded
     Q_UNUSED(decoded);
