@@ -271,9 +271,11 @@ TEST_F(Workflow, AFloodingLineEndsTheCommandAsATimeOutAndTheWindowCanClose)
     std::thread flood([&] {
         while (s.Requests().size() < 4 && !stop)
             QThread::msleep(2);
-        while (!stop) {
+        // 800 bytes a second, under the line rate; 40 s at most, so that a wait the flood
+        // holds fails the test instead of hanging it.
+        for (int i = 0; i < 4000 && !stop; ++i) {
             s.sensor->Inject(QByteArray(8, '\x55'));
-            QThread::msleep(10); // 800 bytes a second, under the line rate
+            QThread::msleep(10);
         }
     });
     QElapsedTimer clock;
