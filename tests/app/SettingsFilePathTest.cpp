@@ -21,6 +21,7 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -159,10 +160,12 @@ TEST_F(SettingsFilePaths, TerminalsDevicesSocketsAndFoldersAreRefused)
 {
     TTerminal terminal;
     ASSERT_FALSE(terminal.Slave.isEmpty());
-    // A terminal's read waits for a line; a rescue types one.
+    // A terminal's read waits for input; a rescue types a whole file and hangs up, so that a
+    // read that wants more than a line ends too.
     ExpectLoadRefused(terminal.Slave, [&] {
         const QByteArray line = QByteArray("TQ_CONF", 8) + QByteArray(28, '\x01') + "\n";
         (void)::write(terminal.Master, line.constData(), size_t(line.size()));
+        ::close(std::exchange(terminal.Master, -1));
     });
     ExpectLoadRefused(QStringLiteral("/dev/zero"), [] {}); // reads as a well-formed empty file
     ExpectLoadRefused(dir.path(), [] {});

@@ -108,6 +108,7 @@ TEST_F(StoreFaults, ACorruptStoreIsSetAsideOnceAndAFreshOneWritten)
         QByteArray("[Other]\nKeep=sz:me\n[unclo"),                 // cut short
         QByteArray("[Other]\nKeep=sz:me\nno equals sign here\n"),  // a line the parser drops
         QByteArray("; caf\xE9 (Latin-1)\n[Other]\nKeep=sz:me\n"),  // not UTF-8
+        QByteArray("[Other]\nKeep=sz:caf\xC3"),                   // UTF-8 cut short at the end
         QByteArray("[Other]\nKeep=sz:me\n\0[Software]\n", 30),     // binary
         QByteArray("[A]\nx=sz:1\n[B]\ny=sz:2\n[A]\nz=sz:3\n"),     // a section twice: would move
         QByteArray("[Other]\nKeep = sz:me\n"),                     // blanks the parser trims
