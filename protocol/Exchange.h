@@ -21,7 +21,9 @@ using TReplyBuffer = std::array<quint8, ReplyBufferSize>;
 
 /// Transaction results.
 constexpr int ExchangeOk = 0;       ///< a whole reply frame (ACK or NAK) stands at offset 0
-constexpr int ExchangeTimedOut = 2; ///< the time-out fired, or the longest transaction passed, before a whole frame had arrived
+/// the time-out fired, or the longest transaction (LongestTransactionMs) passed, before a whole
+/// frame had arrived
+constexpr int ExchangeTimedOut = 2;
 constexpr int ExchangeNotSent = 3;  ///< the write wrote no byte; no reply was awaited
 
 /// Set by tmrTimeoutTimer, cleared by each Exchange when its wait starts.

@@ -1,7 +1,5 @@
 #include "serial/store/IniDocument.h"
 
-#include "serial/Exception.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -83,10 +81,8 @@ void TIniDocument::Load(const QString &Path)
     const QByteArray data = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw Exception(QStringLiteral("Cannot read %1: %2").arg(Path, file.errorString()));
-    if (data.size() > MaxFileSize) {
-        FIntact = false; // no store of ours grows this large
-        return;
-    }
+    if (data.size() > MaxFileSize)
+        throw EIniTooLarge(QStringLiteral("%1 is too large").arg(Path));
 
     std::string_view text(data.constData(), size_t(data.size()));
     FBom = text.starts_with("\xEF\xBB\xBF");

@@ -119,6 +119,12 @@ TEST_F(StoreFaults, ACorruptStoreIsSetAsideOnceAndAFreshOneWritten)
         QFile::remove(aside);
         ExpectSetAsideOnce(corrupt, aside);
     }
+    // Larger than any store of ours: well-formed, yet not read at all.
+    QFile::remove(aside);
+    QByteArray huge = OurSection + "Port=sz:ttyS0\n";
+    huge += QByteArray(16 * 1024 * 1024, ';');
+    ExpectSetAsideOnce(huge, aside);
+
     // A second corrupt store never replaces the first one set aside.
     const QByteArray first = ReadFile(aside);
     ExpectSetAsideOnce("[again", aside + QStringLiteral(".1"));
