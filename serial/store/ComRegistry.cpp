@@ -122,15 +122,19 @@ bool TComRegistry::OpenKey(const QString &Path, bool CanCreate)
     FSection.clear();
     FFile = StoreFile(FRoot);
     FDoc = std::make_unique<TIniDocument>();
+    bool corrupt = false;
     try {
         if (FFile.isEmpty())
             throw Exception(QStringLiteral("No configuration directory"));
         FDoc->Load(FFile);
+        corrupt = !FDoc->Intact() || !FDoc->Utf8();
+    } catch (const EIniTooLarge &) {
+        corrupt = true;
     } catch (const Exception &) {
         FState = ksBroken;
         return false;
     }
-    if (!FDoc->Intact() || !FDoc->Utf8()) {
+    if (corrupt) {
         // This access fails as before, so the user hears of it; the next one starts afresh.
         SetAsideCorruptStore(FFile);
         FState = ksBroken;
