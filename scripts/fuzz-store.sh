@@ -3,6 +3,7 @@
 # libFuzzer, AddressSanitizer and UBSan. Needs clang. Usage: scripts/fuzz-store.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+command -v clang++ >/dev/null || { echo "fuzz-store.sh needs clang (apt-get install clang)" >&2; exit 1; }
 seconds=${1:-60}
 dir=${TQ_FUZZ_DIR:-build-fuzz}
 launcher=()
