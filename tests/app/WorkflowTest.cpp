@@ -266,7 +266,8 @@ TEST_F(Workflow, AFloodingLineEndsTheCommandAsATimeOutAndTheWindowCanClose)
     options.SilentAfter = 3;
     SensorWindow s(options);
     TfrmMain &w = s.window;
-    w.tmrTimeout->SetInterval(100);
+    // A whole period of silence before the flood starts is no risk on a slow machine.
+    w.tmrTimeout->SetInterval(DefaultTimerInterval);
     std::atomic<bool> stop{false};
     std::thread flood([&] {
         while (s.Requests().size() < 4 && !stop)
@@ -297,8 +298,8 @@ TEST_F(Workflow, AFloodingLineEndsTheCommandAsATimeOutAndTheWindowCanClose)
     flood.join();
 
     EXPECT_FALSE(closedDuringFlood);
-    EXPECT_GE(firstFailure, 15625 + 100);
-    EXPECT_LT(firstFailure, 15625 + 100 + 5000);
+    EXPECT_GE(firstFailure, 15625 + DefaultTimerInterval);
+    EXPECT_LT(firstFailure, 15625 + DefaultTimerInterval + 5000);
     EXPECT_TRUE(s.Idle());
     EXPECT_TRUE(w.close());
 }
