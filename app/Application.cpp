@@ -3,7 +3,14 @@
 #include "app/MessageBox.h"
 #include "serial/ExceptionDisplay.h"
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+#include <csignal>
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    // A file-size limit would otherwise end the program in the middle of a save, taking the
+    // window's texts with it; ignored, the write fails with EFBIG and the save reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -1,6 +1,7 @@
 #pragma once
 // The application object: routes any exception that escapes an event handler to the
-// application's standard exception display, and keeps the event loop running.
+// application's standard exception display, and keeps the event loop running. It ignores
+// SIGXFSZ, so a write past a file-size limit fails like one on a full disk.
 
 #include "serial/ExceptionDisplay.h"
 

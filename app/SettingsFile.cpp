@@ -6,12 +6,15 @@
 #include "protocol/FieldText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QtEndian>
 
 #include <bit>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +25,33 @@ constexpr size_t realField = 6; // txtHystWidth; the others are integers
 void ShowFileError(const char *text)
 {
     ShowMessageBox(QString::fromUtf8(text), QStringLiteral("Ошибка"), QMessageBox::Critical);
+}
+
+/// A FIFO, terminal, socket or folder is no settings file: opening or reading one could hold
+/// the window for good. Only a path that names a regular file (or nothing yet) is used.
+bool IsRegularOrMissing(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
+/// Opens path for reading only when it is a regular file. Non-blocking, so that a FIFO put in
+/// its place after the check cannot block the open either; the type is checked again on the
+/// open file.
+bool OpenRegularFile(QFile &file, const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -45,8 +75,9 @@ void SaveSettingsFile(const QString &path, const TSettingsFields &fields)
 {
     const QByteArray bytes = SettingsFileBytes(fields);
     QSaveFile file(path);
+    // The save file would be renamed over a FIFO or device node, or block writing to it.
     // Unbuffered, because a buffered save file commits a short write (a full disk) as success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (!IsRegularOrMissing(path) || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         ShowFileError("Невозможно открыть файл для записи");
         return;
     }
@@ -59,8 +90,8 @@ void SaveSettingsFile(const QString &path, const TSettingsFields &fields)
 
 void LoadSettingsFile(const QString &path, const TSettingsFields &fields)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!OpenRegularFile(file, path)) {
         ShowFileError("Невозможно открыть файл для чтения");
         return;
     }

@@ -20,9 +20,12 @@ QByteArray SettingsFileBytes(const TSettingsFields &fields);
 
 /// Saves the fields to path. All fields are converted before the file is touched, and the
 /// new content replaces the old one in a single step, so a conversion error or a failed
-/// write leaves an existing file as it was. Failures are shown in a box.
+/// write leaves an existing file as it was. A path that names something other than a regular
+/// file (FIFO, device, socket, folder) is refused as unopenable and left untouched. Failures
+/// are shown in a box.
 void SaveSettingsFile(const QString &path, const TSettingsFields &fields);
 
 /// Loads path into the fields, one field as each value is read: a file that ends early
-/// fills the fields before the break. Failures are shown in a box.
+/// fills the fields before the break. A path that is not a regular file is refused at once as
+/// unopenable, without waiting on it. Failures are shown in a box.
 void LoadSettingsFile(const QString &path, const TSettingsFields &fields);

@@ -3,11 +3,25 @@
 #include "protocol/DeviceHost.h"
 #include "protocol/PortWaiter.h"
 #include "protocol/Timer.h"
+#include "serial/ComConvert.h"
 #include "serial/ComPort.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
+#include <limits>
 
 bool TimedOut = false;
+
+qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
+{
+    const qint64 rate = BaudRateValue(port.BaudRate(), port.CustomBaudRate());
+    if (rate <= 0)
+        return std::numeric_limits<qint64>::max();
+    // Start bit, data bits, parity bit, stop bits (one and a half counted as two).
+    const qint64 bitsPerByte = 1 + (5 + int(port.DataBits())) + (port.Parity().Bits() == prNone ? 0 : 1)
+        + (port.StopBits() == sbOneStopBit ? 1 : 2);
+    return (qint64(MaxResponseLength) * bitsPerByte * 1000 + rate - 1) / rate + interval;
+}
 
 int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
 {
@@ -23,6 +37,10 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
     TimedOut = false;
     if (written <= 0)
         return ExchangeNotSent;
+    // The time-out bounds the silence; this bounds a line that floods without forming a frame.
+    const qint64 longest = LongestTransactionMs(port, timer.Interval());
+    QElapsedTimer running;
+    running.start();
 
     // Reads follow the line: the notifier reports input as soon as it is there, so the
     // wait never reads an empty line in vain.
@@ -52,7 +70,7 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
             more = n == room;
         }
         woken = waiter.Wait(!more);
-        if (TimedOut)
+        if (TimedOut || running.hasExpired(longest))
             return ExchangeTimedOut;
     }
 }

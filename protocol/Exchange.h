@@ -9,6 +9,7 @@
 #include <array>
 
 class QObject;
+class TCustomComPort;
 class TTimer;
 
 /// Bytes a transaction reads at a time.
@@ -20,7 +21,9 @@ using TReplyBuffer = std::array<quint8, ReplyBufferSize>;
 
 /// Transaction results.
 constexpr int ExchangeOk = 0;       ///< a whole reply frame (ACK or NAK) stands at offset 0
-constexpr int ExchangeTimedOut = 2; ///< the time-out fired before a whole frame had arrived
+/// the time-out fired, or the longest transaction (LongestTransactionMs) passed, before a whole
+/// frame had arrived
+constexpr int ExchangeTimedOut = 2;
 constexpr int ExchangeNotSent = 3;  ///< the write wrote no byte; no reply was awaited
 
 /// Set by tmrTimeoutTimer, cleared by each Exchange when its wait starts.
@@ -28,8 +31,15 @@ extern bool TimedOut;
 
 /// Drains stale input, writes `request`, and collects the reply into `buffer` (`count` bytes
 /// valid at the end). Returns one of the Exchange* results. EComPort from the port propagates.
-/// The time-out counts from the write and anew from every received chunk.
+/// The time-out counts from the write and anew from every received chunk. A line that keeps
+/// sending bytes that never form a frame ends the transaction as a time-out, too, once it has
+/// run for LongestTransactionMs.
 int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count);
+
+/// How long a transaction may run in all: the time the largest reply (MaxResponseLength
+/// bytes) takes at the port's line rate and framing, plus one time-out period of `interval`
+/// ms. Later than that no valid reply can still be on its way.
+qint64 LongestTransactionMs(const TCustomComPort &port, int interval);
 
 /// The tick handler of tmrTimeout: marks the time-out and disables the sending timer.
 void tmrTimeoutTimer(QObject *Sender);

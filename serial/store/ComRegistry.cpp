@@ -4,6 +4,7 @@
 #include "serial/store/IniDocument.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
@@ -69,6 +70,17 @@ QString Unescape(std::string_view Raw)
     return QString::fromUtf8(bytes);
 }
 
+/// Moves a store that cannot be read or rewritten whole out of the way, keeping it for the
+/// user beside the store: "<store>.corrupt", or "<store>.corrupt.<n>" when that exists already.
+void SetAsideCorruptStore(const QString &File)
+{
+    const QString aside = File + QStringLiteral(".corrupt");
+    for (int n = 0; n < 100; ++n)
+        if (QFile::rename(File, n == 0 ? aside : aside + QLatin1Char('.') + QString::number(n))
+            || !QFile::exists(File))
+            return;
+}
+
 /// The key path with empty segments dropped: "a\\b\\", "\\a\\b" and "a\\\\b" name one key.
 QString NormalizedPath(const QString &Path)
 {
@@ -110,13 +122,21 @@ bool TComRegistry::OpenKey(const QString &Path, bool CanCreate)
     FSection.clear();
     FFile = StoreFile(FRoot);
     FDoc = std::make_unique<TIniDocument>();
+    bool corrupt = false;
     try {
         if (FFile.isEmpty())
             throw Exception(QStringLiteral("No configuration directory"));
         FDoc->Load(FFile);
-        if (!FDoc->Intact() || !FDoc->Utf8())
-            throw Exception(QStringLiteral("%1 is corrupt").arg(FFile));
+        corrupt = !FDoc->Intact() || !FDoc->Utf8();
+    } catch (const EIniTooLarge &) {
+        corrupt = true;
     } catch (const Exception &) {
+        FState = ksBroken;
+        return false;
+    }
+    if (corrupt) {
+        // This access fails as before, so the user hears of it; the next one starts afresh.
+        SetAsideCorruptStore(FFile);
         FState = ksBroken;
         return false;
     }

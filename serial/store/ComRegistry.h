@@ -32,7 +32,10 @@ public:
 
     /// Opens the key Path under the root, creating it (and writing the store) when missing
     /// and CanCreate. False when the store cannot be read or is corrupt (every later access
-    /// then fails), or the key is missing and could not be created.
+    /// through this object then fails), or the key is missing and could not be created.
+    /// A corrupt store (not UTF-8, too large, or with lines a rewrite would lose) is renamed to
+    /// "<store file>.corrupt" (".corrupt.1" and on when taken), so the next access starts
+    /// a fresh store.
     bool OpenKey(const QString &Path, bool CanCreate);
     bool HasKey() const { return FState != ksNone; }
 

@@ -5,8 +5,16 @@
 #define SI_NO_CONVERSION // bytes pass through unchanged; callers decide on the encoding
 #include <SimpleIni.h>
 
+#include "serial/Exception.h"
+
 #include <QString>
 #include <string>
+
+/// Thrown by TIniDocument::Load for a file larger than any settings file: not one of ours.
+class EIniTooLarge : public Exception {
+public:
+    using Exception::Exception;
+};
 
 class TIniDocument {
 public:
@@ -16,10 +24,11 @@ public:
     TIniDocument();
 
     /// Reads Path. A missing file gives an empty document. Throws Exception when Path is not
-    /// a regular file, cannot be read or exceeds MaxFileSize.
+    /// a regular file or cannot be read, EIniTooLarge when it exceeds MaxFileSize.
     void Load(const QString &Path);
-    /// Whether Save would keep every line that Load read (the parser drops malformed lines,
-    /// and everything after a NUL byte).
+    /// Whether Save would write back every line that Load read, byte for byte and in order
+    /// (blank lines and line ends aside). A file with lines the parser drops, splits at a
+    /// bare CR, trims or moves is not intact; it reads as far as the parser got.
     bool Intact() const { return FIntact; }
     /// Whether the bytes read were valid UTF-8.
     bool Utf8() const { return FUtf8; }
@@ -33,6 +42,8 @@ public:
     void Save(const QString &Path) const;
 
 private:
+    std::string Serialized() const;
+
     CSimpleIniA FIni;
     std::string FTail; // comment lines after the last entry, which the parser does not keep
     bool FBom = false;

@@ -2,10 +2,13 @@
 #include "SensorWindow.h"
 
 #include "serial/store/ComRegistry.h"
+#include "tests/serial/store/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -16,8 +19,21 @@ struct PortChoice : ::testing::Test {
     void TearDown() override { RemoveStore(); }
 
     static QString StoreFile() { return TComRegistry::StoreFile(rrCurrentUser); }
+    static QByteArray ReadStore(const QString &file = StoreFile())
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    static void WriteStore(const QByteArray &bytes)
+    {
+        QDir().mkpath(QFileInfo(StoreFile()).path());
+        QFile f(StoreFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
     static void RemoveStore()
     {
+        QFile::remove(StoreFile() + QStringLiteral(".corrupt"));
         QFileInfo info(StoreFile());
         if (info.isDir())
             QDir(StoreFile()).removeRecursively();
@@ -47,6 +63,7 @@ struct PortChoice : ::testing::Test {
         w.ccbPort->setCurrentIndex(0);
         w.FormCreate();
     }
+    void ExpectCloseFailsAndKeepsTheStore(const QByteArray &before);
     TMessageRecorder boxes;
 };
 
@@ -142,6 +159,69 @@ TEST_F(PortChoice, UnreadableOrUnwritableStoreIsReportedAndTheWindowStillWorks)
     w.show();
     EXPECT_TRUE(w.close()); // the store fails again, and the window closes all the same
     EXPECT_EQ(boxes.Calls.size(), 2u);
+}
+
+TEST_F(PortChoice, ACorruptStoreIsReportedOnceAndTheCloseWritesAFreshOne)
+{
+    // One Latin-1 byte in a comment: the store cannot be read, nor rewritten whole.
+    const QByteArray corrupt = "; caf\xE9\n[Software\\BrenholtGroup\\TQ_DEV\\ComPort\\cpCOM]\nPort=sz:x\n";
+    WriteStore(corrupt);
+    {
+        TfrmMain w(nullptr, ports);
+        ASSERT_EQ(boxes.Calls.size(), 1u);
+        EXPECT_TRUE(boxes.Calls[0].Text.contains(QStringLiteral("Failed to load settings")))
+            << boxes.Calls[0].Text.toStdString();
+        w.show();
+        w.ccbPort->setCurrentIndex(w.ccbPort->findText(ports[1]));
+        w.ccbPort->Change();
+        EXPECT_TRUE(w.close());
+    }
+    EXPECT_EQ(boxes.Calls.size(), 1u); // no error 16 at the close
+    EXPECT_EQ(ReadStore(StoreFile() + QStringLiteral(".corrupt")), corrupt);
+    EXPECT_EQ(StoredPort(), ports[1]);
+    TfrmMain again;
+    EXPECT_EQ(boxes.Calls.size(), 1u); // and none at the next start
+}
+
+/// Closes a window whose port choice changed while the store cannot be written: error 16 is
+/// shown, the window closes, and the store is as it was.
+void PortChoice::ExpectCloseFailsAndKeepsTheStore(const QByteArray &before)
+{
+    {
+        TfrmMain w(nullptr, ports);
+        w.show();
+        EXPECT_TRUE(w.close());
+    }
+    ASSERT_EQ(boxes.Calls.size(), 1u);
+    EXPECT_TRUE(boxes.Calls[0].Text.contains(QStringLiteral("Failed to store settings")))
+        << boxes.Calls[0].Text.toStdString();
+    EXPECT_EQ(ReadStore(PortChoice::StoreFile()), before);
+    EXPECT_EQ(QDir(QFileInfo(PortChoice::StoreFile()).path()).entryList(QDir::Files),
+              QStringList{QStringLiteral("registry-user.ini")});
+}
+
+TEST_F(PortChoice, AFullDiskAtCloseIsReportedAndKeepsTheStore)
+{
+    TSmallDisk disk(QFileInfo(StoreFile()).path());
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    Store(QStringLiteral("ttyS9"));
+    const QByteArray before = ReadStore();
+    ASSERT_TRUE(disk.Fill());
+    ExpectCloseFailsAndKeepsTheStore(before);
+    RemoveStore();
+}
+
+TEST_F(PortChoice, AFileSizeLimitAtCloseIsReportedAndTheProgramLivesOn)
+{
+    Store(QStringLiteral("ttyS9") + QString(300, QLatin1Char('x')));
+    const QByteArray before = ReadStore();
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit tiny = saved;
+    tiny.rlim_cur = 40;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    ExpectCloseFailsAndKeepsTheStore(before);
+    setrlimit(RLIMIT_FSIZE, &saved);
 }
 
 } // namespace

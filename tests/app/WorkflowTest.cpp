@@ -3,7 +3,12 @@
 
 #include "protocol/FieldText.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -248,6 +253,54 @@ TEST_F(Workflow, CloseWhileConnectedIsRefusedAndTheTimeoutCountsAnew)
     EXPECT_EQ(s.boxes.Calls[0].Caption, QStringLiteral("Низя!"));
     EXPECT_EQ(s.boxes.Calls[0].Icon, QMessageBox::Critical);
     EXPECT_GE(untilTimeout, interval - 20);
+    EXPECT_TRUE(s.Idle());
+    EXPECT_TRUE(w.close());
+}
+
+// A line that floods bytes which never form a frame: the command ends as a time-out once the
+// largest reply could have arrived at 9600 baud (15.6 s) and one period more, and the window
+// is free again. While it floods, the close is refused as during any exchange.
+TEST_F(Workflow, AFloodingLineEndsTheCommandAsATimeOutAndTheWindowCanClose)
+{
+    TSensorOptions options;
+    options.SilentAfter = 3;
+    SensorWindow s(options);
+    TfrmMain &w = s.window;
+    // A whole period of silence before the flood starts is no risk on a slow machine.
+    w.tmrTimeout->SetInterval(DefaultTimerInterval);
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        while (s.Requests().size() < 4 && !stop)
+            QThread::msleep(2);
+        // 800 bytes a second, under the line rate; 40 s at most, so that a wait the flood
+        // holds fails the test instead of hanging it.
+        for (int i = 0; i < 4000 && !stop; ++i) {
+            s.sensor->Inject(QByteArray(8, '\x55'));
+            QThread::msleep(10);
+        }
+    });
+    QElapsedTimer clock;
+    qint64 firstFailure = -1;
+    bool closedDuringFlood = true;
+    MessageBoxHook recorder = SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        s.boxes.Calls.push_back(call);
+        if (firstFailure < 0 && call.Text == Failed("CMD_SET_INERT_T_WORK")) {
+            firstFailure = clock.elapsed();
+            stop = true;
+            w.tmrTimeout->SetInterval(50); // the other commands meet a quiet line
+        }
+    });
+    WhenInLoop([&] { return s.Requests().size() >= 4; },
+               [&] { QTimer::singleShot(1000, [&] { closedDuringFlood = w.close(); }); });
+    clock.start();
+    w.tbUpload->click();
+    SetMessageBoxHook(recorder);
+    stop = true;
+    flood.join();
+
+    EXPECT_FALSE(closedDuringFlood);
+    EXPECT_GE(firstFailure, 15625 + DefaultTimerInterval);
+    EXPECT_LT(firstFailure, 15625 + DefaultTimerInterval + 5000);
     EXPECT_TRUE(s.Idle());
     EXPECT_TRUE(w.close());
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -35,6 +36,36 @@ struct ExchangeTest : ::testing::Test {
             WaitFor([&] { return sensor->Sensor().Requests().size() >= requests; });
             sensor->Inject(bytes);
         });
+    }
+
+    /// Once the sensor has received `requests` requests, sends `bytes` in pieces at
+    /// `bytesPerSecond`, each on its own schedule so that slow wake-ups do not add up; stops
+    /// early when `stop` is set.
+    std::thread PacedAfterRequest(QByteArray bytes, int bytesPerSecond, const std::atomic<bool> &stop,
+                                  int requests = 1)
+    {
+        return std::thread([this, bytes, bytesPerSecond, &stop, requests] {
+            WaitFor([&] { return sensor->Sensor().Requests().size() >= requests; });
+            const qsizetype piece = std::max(1, bytesPerSecond / 100); // every 10 ms
+            QElapsedTimer clock;
+            clock.start();
+            for (qsizetype at = 0; at < bytes.size() && !stop; at += piece) {
+                const qint64 due = at * 1000 / bytesPerSecond;
+                if (due > clock.elapsed())
+                    QThread::msleep(quint64(due - clock.elapsed()));
+                sensor->Inject(bytes.mid(at, piece));
+            }
+        });
+    }
+    /// The largest reply the scanner accepts, behind two stray bytes.
+    static QByteArray LargestReply()
+    {
+        QByteArray big(int(MaxResponseLength), '\x42');
+        big[0] = char(FrameAck);
+        big[1] = char(MaxResponseLength & 0xFF);
+        big[2] = char(MaxResponseLength >> 8);
+        big[big.size() - 1] = char(FrameEnd);
+        return QByteArray("\x01\x02", 2) + big;
     }
 
     TTestHost host;
@@ -163,15 +194,60 @@ TEST_F(ExchangeTest, LargestFrameIsReceivedWhole)
     TSensorOptions options;
     options.SilentAfter = 0;
     Start(options);
-    QByteArray big(int(MaxResponseLength), '\x42');
-    big[0] = char(FrameAck);
-    big[1] = char(MaxResponseLength & 0xFF);
-    big[2] = char(MaxResponseLength >> 8);
-    big[big.size() - 1] = char(FrameEnd);
-    std::thread peer = ReplyAfter(1, QByteArray("\x01\x02", 2) + big);
+    const QByteArray reply = LargestReply();
+    std::thread peer = ReplyAfter(1, reply);
     EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
     peer.join();
-    EXPECT_EQ(Front(buffer, count), big);
+    EXPECT_EQ(Front(buffer, count), reply.mid(2));
+}
+
+// The silence alone never ends a flood; the longest reply at the line rate plus one period does.
+TEST_F(ExchangeTest, AFloodThatFormsNoFrameEndsAsATimeOut)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    host.ComPort().SetBaudRate(br115200); // 8N1: the largest reply takes 1303 ms
+    host.TimeoutTimer().SetInterval(200);
+    std::atomic<bool> stop{false};
+    std::thread flood = PacedAfterRequest(QByteArray(200000, '\0'), 11520, stop);
+    QElapsedTimer clock;
+    clock.start();
+    const int result = Exchange(IdRequest, buffer, count);
+    const qint64 elapsed = clock.elapsed();
+    stop = true;
+    flood.join();
+    EXPECT_EQ(result, ExchangeTimedOut);
+    EXPECT_GE(elapsed, 1303 + 200);
+    EXPECT_LT(elapsed, 1303 + 200 + 1500);
+}
+
+// At 115200 baud, and at the sensor's own 9600 baud in real time: 15.6 s of reply within 16.6 s.
+TEST_F(ExchangeTest, TheLargestReplyAtTheLineRateStillCompletes)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    const QByteArray reply = LargestReply();
+    const struct {
+        TBaudRate Rate;
+        int BytesPerSecond; // 8N1: ten bits a byte
+        int Interval;
+    } lines[] = {{br115200, 11520, 500}, {br9600, 960, DefaultTimerInterval}};
+    int requests = 0;
+    for (const auto &line : lines) {
+        SCOPED_TRACE(line.BytesPerSecond);
+        host.ComPort().SetBaudRate(line.Rate);
+        host.TimeoutTimer().SetInterval(line.Interval);
+        std::atomic<bool> stop{false};
+        std::thread peer = PacedAfterRequest(reply, line.BytesPerSecond, stop, ++requests);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+        EXPECT_GE(clock.elapsed(), 15000 * 1000 / line.BytesPerSecond - 100);
+        peer.join();
+        EXPECT_EQ(Front(buffer, count), reply.mid(2));
+    }
 }
 
 TEST_F(ExchangeTest, OversizedNoiseNeverOverrunsTheBuffer)

@@ -93,23 +93,6 @@ TEST_F(RegistryStore, ValuesOfTheWrongTypeFailTheLoadAfterTheValuesBeforeThem)
     EXPECT_EQ(buffers->Buffer().InputSize(), -2);
 }
 
-TEST_F(RegistryStore, ACorruptStoreFailsBothWaysAndIsLeftAsItWas)
-{
-    const QByteArray cases[] = {
-        QByteArray("[Other]\nKeep=sz:me\n[unclosed\n"),
-        QByteArray("[Other]\nKeep=sz:me\nno equals sign here\n"),
-        QByteArray("[Other]\nKeep=sz:m\xff\xfe\n"), // not UTF-8
-        QByteArray("[Other]\nKeep=sz:me\n\0[Software]\n", 30),
-    };
-    for (const QByteArray &corrupt : cases) {
-        WriteFile(UserStore(), corrupt);
-        auto port = MakePort();
-        EXPECT_EQ(ExpectComError([&] { port->LoadSettings(stRegistry, UserKey); }).Code(), 17);
-        EXPECT_EQ(ExpectComError([&] { port->StoreSettings(stRegistry, UserKey); }).Code(), 16);
-        EXPECT_EQ(ReadFile(UserStore()), corrupt);
-    }
-}
-
 TEST_F(RegistryStore, AStoreThatCannotBeReadOrWrittenIsReported)
 {
     // A folder where the file should be cannot be read (this holds for root, too).
