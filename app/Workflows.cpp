@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/FieldFocus.h"
-#include "protocol/Commands.h"
+#include "protocol/Workflows.h"
 
 #include <QCoreApplication>
 
@@ -31,45 +31,20 @@ void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
 
 void TfrmMain::tbUploadClick()
 {
-    RunWorkflow([] {
-        DevInertTWork(false);
-        DevInertTCalib(false);
-        DevCalStabTime(false);
-        DevInpFltTime(false);
-        DevHystWidth(false);
-        DevCalOn(false);
-        DevCalOff(false);
-    });
+    RunWorkflow([] { ReadSensorCommands(); });
 }
 
 void TfrmMain::tbDownloadClick()
 {
-    RunWorkflow([] {
-        DevInertTWork(true);
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevInpFltTime(true);
-        DevHystWidth(true);
-        DevSaveConf(); // even after a refused write: the sensor keeps what it did take
-    });
+    RunWorkflow([] { WriteSensorCommands(); });
 }
 
 void TfrmMain::cmdCalOnClick()
 {
-    // The sensor calibrates with the window's parameters; the wait follows the averaging time
-    // the sensor reported back.
-    RunWorkflow([] {
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevCalOn(true);
-    });
+    RunWorkflow([] { CalibrateSensorCommands(true); });
 }
 
 void TfrmMain::cmdCalOffClick()
 {
-    RunWorkflow([] {
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevCalOff(true);
-    });
+    RunWorkflow([] { CalibrateSensorCommands(false); });
 }

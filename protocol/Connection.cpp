@@ -43,7 +43,8 @@ int ConnectDevice(TConnectionHost &Host)
         return ConnectFailed;
     }
 
-    DevId(devType, firmware); // reports its own failure; the type then stays 0
+    if (DevId(devType, firmware) == 0) // reports its own failure; the type then stays 0
+        Host.DeviceIdentified(devType, firmware);
     if (devType == SupportedDeviceType)
         return ConnectOk;
 

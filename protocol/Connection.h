@@ -26,6 +26,9 @@ public:
     virtual void SetDeviceControlsEnabled(bool Enabled) = 0;
     /// Shows or hides the application-wide wait cursor.
     virtual void SetWaitCursor(bool Wait) = 0;
+    /// The sensor answered ID with this device type and firmware version (before the type is
+    /// checked). The window does not show them.
+    virtual void DeviceIdentified(quint16 Type, quint16 Firmware) { Q_UNUSED(Type) Q_UNUSED(Firmware) }
 };
 
 /// Call only while not connected; `Host` must be frmMain. Every failure is shown in its own
