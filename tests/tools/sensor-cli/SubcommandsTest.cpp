@@ -219,6 +219,19 @@ TEST(CliCalibrate, AParameterNotGivenIsTheSensorsOwnAndARefusedRunFails)
     EXPECT_EQ(refused.ErrLines(), QStringList{refusing.Path() + QStringLiteral(": ") + NakText("CMD_CAL_ON")});
 }
 
+TEST(CliCalibrate, ATimeOutOnOnePortDoesNotEndTheWaitOnAnother)
+{
+    // The silent port's PING times out while the sensor's calibration is still running.
+    TSimulatedSensor sensor;
+    TPtyPair nobody;
+    const TCliRun run = RunCli({QStringLiteral("calibrate"), QStringLiteral("on"), sensor.Path(), nobody.SlavePath(),
+                                QStringLiteral("--time"), QStringLiteral("1500"), QStringLiteral("--inert"), QStringLiteral("100")});
+    EXPECT_EQ(run.Code, ExitNoSensor);
+    EXPECT_TRUE(run.OutLines().value(0).startsWith(sensor.Path() + QStringLiteral(": ok calib_inertia=100 averaging_time=1500 cal_on=")))
+        << run.Out.toStdString() << run.Err.toStdString();
+    EXPECT_EQ(run.OutLines().value(1), nobody.SlavePath() + QStringLiteral(": no sensor"));
+}
+
 TEST(CliCalibrate, ATerminalShowsTheElapsedAndTheExpectedTime)
 {
     TSimulatedSensor sensor;
