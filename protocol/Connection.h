@@ -9,6 +9,8 @@
 
 #include <QString>
 
+class TCustomComPort;
+
 /// The device type this configurator supports (the ID reply's first value).
 constexpr quint16 SupportedDeviceType = 0x5451;
 
@@ -30,6 +32,11 @@ public:
     /// checked). The window does not show them.
     virtual void DeviceIdentified(quint16 Type, quint16 Firmware) { Q_UNUSED(Type) Q_UNUSED(Firmware) }
 };
+
+/// Gives a new port object the line settings the sensor's line is designed for: 9600 baud,
+/// 8 data bits, no parity, one stop bit, no flow control, every line event watched. Stored
+/// settings loaded afterwards may replace them; ConnectDevice always sets 9600 baud.
+void SetSensorLine(TCustomComPort &Port);
 
 /// Call only while not connected; `Host` must be frmMain. Every failure is shown in its own
 /// box and returns to idle (port closed, controls unlocked) before it returns. An EComPort of

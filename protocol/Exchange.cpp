@@ -5,7 +5,7 @@
 #include "protocol/PortWaiter.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
-#include "serial/Exception.h"
+#include "serial/ExceptionDisplay.h"
 
 #include <algorithm>
 
@@ -37,16 +37,8 @@ public:
     /// Call from a catch block.
     void Failed() const
     {
-        if (!FObserver)
-            return;
-        QString message;
-        try {
-            throw;
-        } catch (const Exception &e) {
-            message = e.Message();
-        } catch (...) {
-        }
-        FObserver->ExchangeFailed(FPort, FRequest, message);
+        if (FObserver)
+            FObserver->ExchangeFailed(FPort, FRequest, CurrentExceptionMessage());
     }
 
 private:

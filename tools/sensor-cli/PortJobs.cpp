@@ -4,6 +4,7 @@
 #include "protocol/Workflows.h"
 #include "serial/ComError.h"
 #include "serial/ComPort.h"
+#include "serial/ExceptionDisplay.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
@@ -66,20 +67,6 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
     return false;
 }
 
-/// The message of the exception in flight (call from a catch block).
-QString CurrentMessage()
-{
-    try {
-        throw;
-    } catch (const Exception &e) {
-        return e.Message();
-    } catch (const std::exception &e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
-}
-
 /// One connection around `commands`, which set the outcome. An error the port raises (a line
 /// that vanished) ends the connection and is shown as the window's exception display shows it.
 TPortOutcome Connected(TSensorHost &host, const std::function<void(TPortOutcome &)> &commands)
@@ -93,7 +80,9 @@ TPortOutcome Connected(TSensorHost &host, const std::function<void(TPortOutcome 
             DisconnectDevice(host);
         }
     } catch (...) {
-        const QString message = CurrentMessage();
+        QString message = CurrentExceptionMessage();
+        if (message.isEmpty())
+            message = QStringLiteral("unexpected error");
         host.Console().Message(host.Port(), message);
         try {
             DisconnectDevice(host);

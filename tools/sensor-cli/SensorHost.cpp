@@ -5,17 +5,7 @@
 
 TSensorHost::TSensorHost(const QString &port, TConsole &console) : FPort(port), FConsole(console)
 {
-    // The window's line settings; ConnectDevice sets 9600 itself.
-    FComPort.SetDataBits(dbEight);
-    FComPort.Parity().SetBits(prNone);
-    FComPort.SetStopBits(sbOneStopBit);
-    TComFlowControl &flow = FComPort.FlowControl();
-    flow.SetOutCTSFlow(false);
-    flow.SetOutDSRFlow(false);
-    flow.SetControlDTR(dtrDisable);
-    flow.SetControlRTS(rtsDisable);
-    flow.SetXonXoffOut(false);
-    flow.SetXonXoffIn(false);
+    SetSensorLine(FComPort);
     FComPort.OnAfterOpen = [this](QObject *) { FOpened = true; };
     FTimer.SetOnTimer(tmrTimeoutTimer);
 }
