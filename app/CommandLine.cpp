@@ -13,6 +13,14 @@ void DescribeCommandLine(QCommandLineParser &parser)
                                  QStringLiteral("Offer this serial device (e.g. a pseudo-terminal) in the port list; "
                                                 "the first one is selected."),
                                  QStringLiteral("[PORT...]"));
+    parser.addOption(TraceOption());
+}
+
+QCommandLineOption TraceOption()
+{
+    return QCommandLineOption(QStringLiteral("trace"),
+                              QStringLiteral("Write every request and reply, with time stamps, to FILE."),
+                              QStringLiteral("FILE"));
 }
 
 void AnswerInfoOptions(int argc, char **argv, QCommandLineParser &parser)

@@ -4,6 +4,7 @@
 #include "app/FieldFocus.h"
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
+#include "protocol/Connection.h"
 #include "protocol/Exchange.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
@@ -190,19 +191,7 @@ void TfrmMain::CreatePort()
     // The store key and the ini section are named after the port object.
     cpCOM->setObjectName(QStringLiteral("cpCOM"));
     cpCOM->SetPort(QStringLiteral("COM1"));
-    cpCOM->SetBaudRate(br9600);
-    cpCOM->SetDataBits(dbEight);
-    cpCOM->Parity().SetBits(prNone);
-    cpCOM->SetStopBits(sbOneStopBit);
-    TComFlowControl &flow = cpCOM->FlowControl();
-    flow.SetOutCTSFlow(false);
-    flow.SetOutDSRFlow(false);
-    flow.SetControlDTR(dtrDisable);
-    flow.SetControlRTS(rtsDisable);
-    flow.SetXonXoffOut(false);
-    flow.SetXonXoffIn(false);
-    cpCOM->SetEvents(AllComEvents);
-    cpCOM->SetTriggersOnRxChar(true);
+    SetSensorLine(*cpCOM);
     cpCOM->SetStoredProps(TStoredProps{spBasic});
 
     tmrTimeout = new TTimer(this);

@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/FieldFocus.h"
-#include "protocol/Commands.h"
+#include "protocol/Workflows.h"
 
 
 void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
@@ -39,45 +39,20 @@ void TfrmMain::RunCalibration(const std::function<void()> &Commands)
 
 void TfrmMain::tbUploadClick()
 {
-    RunWorkflow([] {
-        DevInertTWork(false);
-        DevInertTCalib(false);
-        DevCalStabTime(false);
-        DevInpFltTime(false);
-        DevHystWidth(false);
-        DevCalOn(false);
-        DevCalOff(false);
-    });
+    RunWorkflow([] { ReadSensorCommands(); });
 }
 
 void TfrmMain::tbDownloadClick()
 {
-    RunWorkflow([] {
-        DevInertTWork(true);
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevInpFltTime(true);
-        DevHystWidth(true);
-        DevSaveConf(); // even after a refused write: the sensor keeps what it did take
-    });
+    RunWorkflow([] { WriteSensorCommands(); });
 }
 
 void TfrmMain::cmdCalOnClick()
 {
-    // The sensor calibrates with the window's parameters; the wait follows the averaging time
-    // the sensor reported back.
-    RunCalibration([] {
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevCalOn(true);
-    });
+    RunCalibration([] { CalibrateSensorCommands(true); });
 }
 
 void TfrmMain::cmdCalOffClick()
 {
-    RunCalibration([] {
-        DevInertTCalib(true);
-        DevCalStabTime(true);
-        DevCalOff(true);
-    });
+    RunCalibration([] { CalibrateSensorCommands(false); });
 }

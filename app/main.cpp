@@ -2,8 +2,13 @@
 #include "app/CommandLine.h"
 #include "app/DesktopIdentity.h"
 #include "app/MainWindow.h"
+#include "protocol/ExchangeTrace.h"
+#include "serial/Exception.h"
 
 #include <QCommandLineParser>
+
+#include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +20,21 @@ int main(int argc, char *argv[])
     InstallExceptionDisplay();
     SetDesktopIdentity();
     parser.process(app);
+
+    // Off unless asked for: the window writes no log of its own.
+    std::unique_ptr<TExchangeTrace> trace;
+    if (parser.isSet(TraceOption())) {
+        try {
+            trace = std::make_unique<TExchangeTrace>(parser.value(TraceOption()));
+        } catch (const Exception &e) {
+            std::fprintf(stderr, "tq-configurator: cannot write the trace: %s\n", e.what());
+            return 1;
+        }
+        SetExchangeObserver(trace.get());
+    }
+    struct ObserverReset {
+        ~ObserverReset() { SetExchangeObserver(nullptr); }
+    } observerReset;
 
     try {
         TfrmMain window(nullptr, parser.positionalArguments());

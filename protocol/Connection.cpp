@@ -11,6 +11,23 @@ namespace {
 const QString ErrorCaption = QStringLiteral("Error");
 }
 
+void SetSensorLine(TCustomComPort &Port)
+{
+    Port.SetBaudRate(br9600);
+    Port.SetDataBits(dbEight);
+    Port.Parity().SetBits(prNone);
+    Port.SetStopBits(sbOneStopBit);
+    TComFlowControl &flow = Port.FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    Port.SetEvents(AllComEvents);
+    Port.SetTriggersOnRxChar(true);
+}
+
 int ConnectDevice(TConnectionHost &Host)
 {
     quint16 devType = 0;
@@ -49,7 +66,8 @@ int ConnectDevice(TConnectionHost &Host)
         return ConnectFailed;
     }
 
-    DevId(devType, firmware); // reports its own failure; the type then stays 0
+    if (DevId(devType, firmware) == 0) // reports its own failure; the type then stays 0
+        Host.DeviceIdentified(devType, firmware);
     if (devType == SupportedDeviceType)
         return ConnectOk;
 

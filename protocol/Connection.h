@@ -9,6 +9,8 @@
 
 #include <QString>
 
+class TCustomComPort;
+
 /// The device type this configurator supports (the ID reply's first value).
 constexpr quint16 SupportedDeviceType = 0x5451;
 
@@ -27,9 +29,22 @@ public:
     /// Shows or hides the application-wide wait cursor.
     virtual void SetWaitCursor(bool Wait) = 0;
     /// The error box of a port that did not open: Text and Caption as given, and below them
-    /// why, for the errno Error (-1 when unknown), and what the user can do.
-    virtual void OpenFailedBox(const QString &Text, const QString &Caption, int Error) = 0;
+    /// why, for the errno Error (-1 when unknown), and what the user can do. Hosts without a
+    /// window show the plain box.
+    virtual void OpenFailedBox(const QString &Text, const QString &Caption, int Error)
+    {
+        Q_UNUSED(Error)
+        ErrorBox(Text, Caption);
+    }
+    /// The sensor answered ID with this device type and firmware version (before the type is
+    /// checked). The window does not show them.
+    virtual void DeviceIdentified(quint16 Type, quint16 Firmware) { Q_UNUSED(Type) Q_UNUSED(Firmware) }
 };
+
+/// Gives a new port object the line settings the sensor's line is designed for: 9600 baud,
+/// 8 data bits, no parity, one stop bit, no flow control, every line event watched. Stored
+/// settings loaded afterwards may replace them; ConnectDevice always sets 9600 baud.
+void SetSensorLine(TCustomComPort &Port);
 
 /// Call only while not connected; `Host` must be frmMain. Every failure is shown in its own
 /// box and returns to idle (port closed, controls unlocked) before it returns. An EComPort of

@@ -1,3 +1,3 @@
 #include "protocol/DeviceHost.h"
 
-TDeviceHost *frmMain = nullptr;
+thread_local TDeviceHost *frmMain = nullptr;

@@ -36,5 +36,6 @@ public:
     virtual void ErrorBox(const QString &text, const QString &caption) = 0;
 };
 
-/// The main window, as the protocol sees it. Null until the window exists.
-extern TDeviceHost *frmMain;
+/// The main window, as the protocol sees it. Null until the window exists. One per thread, so
+/// that several hosts (one port each, on their own threads) can talk to sensors at once.
+extern thread_local TDeviceHost *frmMain;

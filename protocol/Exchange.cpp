@@ -1,16 +1,18 @@
 #include "protocol/Exchange.h"
 
 #include "protocol/DeviceHost.h"
+#include "protocol/ExchangeObserver.h"
 #include "protocol/PortWaiter.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
+#include "serial/ExceptionDisplay.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 
-bool TimedOut = false;
+thread_local bool TimedOut = false;
 
 qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
 {
@@ -23,7 +25,43 @@ qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
     return (qint64(MaxResponseLength) * bitsPerByte * 1000 + rate - 1) / rate + interval;
 }
 
-int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
+namespace {
+
+/// Tells the installed observer, if any, what a transaction sent and how it ended.
+class TExchangeReport {
+public:
+    TExchangeReport(const TCustomComPort &port, const QByteArray &request)
+        : FObserver(CurrentExchangeObserver()), FPort(port), FRequest(request)
+    {
+    }
+    void Sent(int written, int timeoutMs) const
+    {
+        if (FObserver)
+            FObserver->RequestSent(FPort, FRequest, written, timeoutMs);
+    }
+    int Ended(int result, const TReplyBuffer &buffer, quint32 count) const
+    {
+        if (FObserver) {
+            const quint32 length = result == ExchangeOk ? ReadU16(buffer.data() + 1) : count;
+            FObserver->ExchangeEnded(FPort, FRequest, QByteArray(reinterpret_cast<const char *>(buffer.data()), length),
+                                     result);
+        }
+        return result;
+    }
+    /// Call from a catch block.
+    void Failed() const
+    {
+        if (FObserver)
+            FObserver->ExchangeFailed(FPort, FRequest, CurrentExceptionMessage());
+    }
+
+private:
+    TExchangeObserver *const FObserver;
+    const TCustomComPort &FPort;
+    const QByteArray &FRequest;
+};
+
+int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, const TExchangeReport &report)
 {
     TCustomComPort &port = frmMain->ComPort();
     TTimer &timer = frmMain->TimeoutTimer();
@@ -35,6 +73,7 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
     const int written = port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
     TimedOut = false;
+    report.Sent(written, timer.Interval());
     if (written <= 0)
         return ExchangeNotSent;
     // The time-out bounds the silence; this bounds a line that floods without forming a frame.
@@ -72,6 +111,19 @@ int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
         woken = waiter.Wait(!more);
         if (TimedOut || running.hasExpired(longest))
             return ExchangeTimedOut;
+    }
+}
+
+} // namespace
+
+int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
+{
+    const TExchangeReport report(frmMain->ComPort(), request);
+    try {
+        return report.Ended(Transact(request, buffer, count, report), buffer, count);
+    } catch (...) {
+        report.Failed();
+        throw;
     }
 }
 

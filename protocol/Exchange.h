@@ -26,8 +26,9 @@ constexpr int ExchangeOk = 0;       ///< a whole reply frame (ACK or NAK) stands
 constexpr int ExchangeTimedOut = 2;
 constexpr int ExchangeNotSent = 3;  ///< the write wrote no byte; no reply was awaited
 
-/// Set by tmrTimeoutTimer, cleared by each Exchange when its wait starts.
-extern bool TimedOut;
+/// Set by tmrTimeoutTimer, cleared by each Exchange when its wait starts. One per thread, like
+/// frmMain: a host's timer ticks on the thread that runs its transactions.
+extern thread_local bool TimedOut;
 
 /// Drains stale input, writes `request`, and collects the reply into `buffer` (`count` bytes
 /// valid at the end). Returns one of the Exchange* results. EComPort from the port propagates.

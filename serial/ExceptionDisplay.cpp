@@ -20,16 +20,21 @@ void SetExceptionDisplay(ExceptionDisplay display)
     installed() = std::move(display);
 }
 
-void ShowCurrentException() noexcept
+QString CurrentExceptionMessage() noexcept
 {
-    QString message;
     try {
         throw;
     } catch (const Exception &e) {
-        message = e.Message();
+        return e.Message();
     } catch (...) {
         // Foreign exceptions carry no text the user could act on.
+        return {};
     }
+}
+
+void ShowCurrentException() noexcept
+{
+    const QString message = CurrentExceptionMessage();
     ExceptionDisplay display;
     {
         std::lock_guard guard(displayLock);

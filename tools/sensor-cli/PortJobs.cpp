@@ -1,0 +1,206 @@
+#include "tools/sensor-cli/PortJobs.h"
+
+#include "protocol/Commands.h"
+#include "protocol/Workflows.h"
+#include "serial/ComError.h"
+#include "serial/ComPort.h"
+#include "serial/ExceptionDisplay.h"
+#include "tools/sensor-cli/Console.h"
+#include "tools/sensor-cli/SensorHost.h"
+#include "tools/sensor-cli/SettingsImage.h"
+
+#include <cerrno>
+#include <functional>
+
+namespace {
+
+QString Hex4(quint16 value)
+{
+    return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+/// Why the port did not open, asked of the port once more (the connection keeps only its
+/// message for the user).
+TPortOutcome OpenFailure(const QString &name)
+{
+    TPortOutcome out;
+    out.Code = ExitNoPort;
+    TComPort probe;
+    probe.SetPort(name);
+    try {
+        probe.Open();
+        probe.Close();
+        out.Status = QStringLiteral("cannot open");
+    } catch (const EComPort &e) {
+        switch (e.WinCode()) {
+        case EBUSY: out.Status = QStringLiteral("busy"); break;
+        case ENOENT: out.Status = QStringLiteral("no such port"); break;
+        case ENOTTY: out.Status = QStringLiteral("not a terminal"); break;
+        default: out.Status = QStringLiteral("cannot open"); out.Detail = e.Message(); break;
+        }
+    }
+    return out;
+}
+
+/// ConnectDevice, and on failure what it means for the port.
+bool Connect(TSensorHost &host, TPortOutcome &out)
+{
+    const int result = ConnectDevice(host);
+    if (result == ConnectOk)
+        return true;
+    DisconnectDevice(host); // as the window does: the port is closed already
+    if (result == ConnectUnsupported) {
+        out.Code = ExitWrongType;
+        out.Status = QStringLiteral("wrong device type");
+        out.Detail = host.Identified()
+            ? QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()))
+            : QStringLiteral("no identification");
+    } else if (!host.Opened()) {
+        const TPortOutcome failure = OpenFailure(host.Port());
+        out.Code = failure.Code;
+        out.Status = failure.Status;
+        out.Detail = failure.Detail;
+    } else {
+        out.Code = ExitNoSensor;
+        out.Status = QStringLiteral("no sensor");
+    }
+    return false;
+}
+
+/// One connection around `commands`, which set the outcome. An error the port raises (a line
+/// that vanished) ends the connection and is shown as the window's exception display shows it.
+TPortOutcome Connected(TSensorHost &host, const std::function<void(TPortOutcome &)> &commands)
+{
+    TPortOutcome out;
+    out.Port = host.Port();
+    try {
+        if (Connect(host, out)) {
+            out.Status = QStringLiteral("ok");
+            commands(out);
+            DisconnectDevice(host);
+        }
+    } catch (...) {
+        QString message = CurrentExceptionMessage();
+        if (message.isEmpty())
+            message = QStringLiteral("unexpected error");
+        host.Console().Message(host.Port(), message);
+        try {
+            DisconnectDevice(host);
+        } catch (...) {
+        }
+        out.Code = ExitCommand;
+        out.Status = QStringLiteral("error");
+        out.Detail = message;
+    }
+    out.Port = host.Port();
+    out.Values = host.Fields();
+    return out;
+}
+
+void CommandFailed(TPortOutcome &out, const QString &detail = {})
+{
+    if (out.Code != ExitOk)
+        return;
+    out.Code = ExitCommand;
+    out.Status = QStringLiteral("command failed");
+    out.Detail = detail;
+}
+
+/// Reads one parameter from the sensor into its field.
+int ReadParameter(TDeviceField field)
+{
+    switch (field) {
+    case dfInertWork: return DevInertTWork(false);
+    case dfInertCalib: return DevInertTCalib(false);
+    case dfCalTime: return DevCalStabTime(false);
+    case dfInpFlt: return DevInpFltTime(false);
+    case dfHystWidth: return DevHystWidth(false);
+    case dfCalOn: return DevCalOn(false);
+    case dfCalOff: return DevCalOff(false);
+    }
+    return -1;
+}
+
+/// Puts the given values into the fields and reads the ones not given from the sensor.
+/// False when one could not be read: then nothing may be sent.
+template <size_t N>
+bool FillFields(TSensorHost &host, const TFieldTexts &values, const std::array<TDeviceField, N> &fields)
+{
+    bool complete = true;
+    for (TDeviceField field : fields) {
+        if (!values[field].isEmpty())
+            host.SetFieldText(field, values[field]);
+        else if (ReadParameter(field) != 0)
+            complete = false;
+    }
+    return complete;
+}
+
+} // namespace
+
+TPortOutcome FindOnPort(TSensorHost &host)
+{
+    TPortOutcome out = Connected(host, [&](TPortOutcome &out) {
+        out.Status = QStringLiteral("sensor");
+        out.Detail = QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()));
+    });
+    return out;
+}
+
+TPortOutcome ReadPort(TSensorHost &host, const QString &outputFile)
+{
+    TPortOutcome out = Connected(host, [&](TPortOutcome &out) {
+        if (ReadSensorCommands() != 0)
+            CommandFailed(out);
+    });
+    if (out.Code == ExitOk && !outputFile.isEmpty()) {
+        const QString failure = SaveSettingsImage(outputFile, out.Values);
+        if (!failure.isEmpty()) {
+            host.Console().Message(host.Port(), failure);
+            out.Code = ExitFile;
+            out.Status = QStringLiteral("file error");
+            out.Detail = outputFile;
+        }
+    }
+    return out;
+}
+
+TPortOutcome WritePort(TSensorHost &host, const TFieldTexts &values, bool verify)
+{
+    return Connected(host, [&](TPortOutcome &out) {
+        if (!FillFields(host, values, WritableFields)) {
+            CommandFailed(out, QStringLiteral("the current values could not be read; nothing was written"));
+            return;
+        }
+        TFieldTexts sent = host.Fields();
+        if (WriteSensorCommands() != 0)
+            CommandFailed(out);
+        if (!verify)
+            return;
+        for (TDeviceField field : WritableFields) {
+            if (ReadParameter(field) != 0) {
+                CommandFailed(out, QStringLiteral("%1 could not be read back").arg(FieldName(field)));
+                continue;
+            }
+            if (!SameValue(field, sent[field], host.FieldText(field)))
+                out.Differences << QStringLiteral("%1: sent %2, sensor holds %3")
+                                       .arg(FieldName(field), sent[field], host.FieldText(field));
+        }
+        if (!out.Differences.isEmpty() && out.Code == ExitOk) {
+            out.Code = ExitDifferent;
+            out.Status = QStringLiteral("differs");
+        }
+    });
+}
+
+TPortOutcome CalibratePort(TSensorHost &host, const TFieldTexts &values, bool on)
+{
+    return Connected(host, [&](TPortOutcome &out) {
+        if (!FillFields(host, values, std::array{dfInertCalib, dfCalTime})) {
+            CommandFailed(out, QStringLiteral("the calibration parameters could not be read; nothing was run"));
+            return;
+        }
+        if (CalibrateSensorCommands(on) != 0)
+            CommandFailed(out);
+    });
+}

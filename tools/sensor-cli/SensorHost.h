@@ -1,0 +1,52 @@
+#pragma once
+// The protocol's host for one port of tq-sensor, without widgets: the port at the window's line
+// settings, the time-out timer, the seven fields as texts, and the error boxes as lines on
+// standard error. It lives on the thread that runs its port's commands, as that thread's frmMain.
+
+#include "protocol/Connection.h"
+#include "protocol/Timer.h"
+#include "serial/ComPort.h"
+#include "tools/sensor-cli/SensorFields.h"
+
+#include <QStringList>
+
+class TConsole;
+
+class TSensorHost : public TConnectionHost {
+public:
+    TSensorHost(const QString &port, TConsole &console);
+    ~TSensorHost() override;
+
+    TCustomComPort &ComPort() override { return FComPort; }
+    TTimer &TimeoutTimer() override { return FTimer; }
+    QString FieldText(TDeviceField field) const override { return FFields[field]; }
+    void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
+    void ErrorBox(const QString &text, const QString &caption) override;
+    QString ChosenPort() const override { return FPort; }
+    void SetDeviceControlsEnabled(bool) override {}
+    void SetWaitCursor(bool) override {}
+    void DeviceIdentified(quint16 Type, quint16 Firmware) override;
+
+    const QString &Port() const { return FPort; }
+    TConsole &Console() { return FConsole; }
+    TFieldTexts &Fields() { return FFields; }
+    /// The port opened at least once (a failed connection then failed at the sensor).
+    bool Opened() const { return FOpened; }
+    bool Identified() const { return FIdentified; }
+    quint16 DeviceType() const { return FDeviceType; }
+    quint16 Firmware() const { return FFirmware; }
+    /// Every message shown so far, in order.
+    const QStringList &Messages() const { return FMessages; }
+
+private:
+    const QString FPort;
+    TConsole &FConsole;
+    TComPort FComPort;
+    TTimer FTimer;
+    TFieldTexts FFields;
+    QStringList FMessages;
+    bool FOpened = false;
+    bool FIdentified = false;
+    quint16 FDeviceType = 0;
+    quint16 FFirmware = 0;
+};

@@ -1,0 +1,51 @@
+#include "tools/sensor-cli/ToolObserver.h"
+
+#include "protocol/DeviceHost.h"
+#include "protocol/ExchangeTrace.h"
+#include "protocol/FieldText.h"
+#include "protocol/Frame.h"
+#include "serial/ComPort.h"
+#include "tools/sensor-cli/Console.h"
+
+namespace {
+/// A calibration run: CMD_CAL_ON or CMD_CAL_OFF with its payload.
+bool IsCalibrationRun(const QByteArray &request)
+{
+    return request.size() == 5
+        && (quint8(request[2]) == quint8(TCommand::CMD_CAL_ON) || quint8(request[2]) == quint8(TCommand::CMD_CAL_OFF));
+}
+} // namespace
+
+TToolObserver::TToolObserver(TConsole &console, TExchangeTrace *trace) : FConsole(console), FTrace(trace) {}
+
+void TToolObserver::RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs)
+{
+    if (FTrace)
+        FTrace->RequestSent(port, request, written, timeoutMs);
+    if (written > 0 && IsCalibrationRun(request)) {
+        // The sensor takes the averaging time it reported back, which is in the field now.
+        qint64 expected = timeoutMs;
+        try {
+            expected = StrToInt(frmMain->FieldText(dfCalTime));
+        } catch (const EConvertError &) {
+        }
+        FConsole.BeginWait(port.Port(), expected);
+    }
+}
+
+void TToolObserver::ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+                                  int result)
+{
+    if (FTrace)
+        FTrace->ExchangeEnded(port, request, reply, result);
+    if (IsCalibrationRun(request))
+        FConsole.EndWait(port.Port());
+}
+
+void TToolObserver::ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error)
+{
+    if (FTrace)
+        FTrace->ExchangeFailed(port, request, error);
+    if (IsCalibrationRun(request))
+        FConsole.EndWait(port.Port());
+}

@@ -1,0 +1,334 @@
+// tq-sensor: the sensor's workflows from a terminal or a script, on many ports at once.
+
+#include "protocol/ExchangeTrace.h"
+#include "serial/Exception.h"
+#include "tools/sensor-cli/Console.h"
+#include "tools/sensor-cli/ParallelPorts.h"
+#include "tools/sensor-cli/PortList.h"
+#include "tools/sensor-cli/SensorHost.h"
+#include "tools/sensor-cli/SettingsImage.h"
+#include "tools/sensor-cli/ToolObserver.h"
+#include "tools/sensor-cli/Usage.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+/// A wrong command line or value: the reason goes to standard error.
+struct TUsageError {
+    QString Reason;
+};
+
+/// A settings file that cannot be read: the window's text goes to standard error.
+struct TFileError {
+    QString Path;
+    QString Text;
+};
+
+void Print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
+
+struct TCommandLine {
+    QString Command;
+    QStringList Ports;
+    QString Output;
+    TFieldTexts Values;
+    bool Verify = false;
+    bool Json = false;
+    bool CalibrateOn = false;
+    QString Trace;
+};
+
+void SetValue(TCommandLine &line, TDeviceField field, const QString &text)
+{
+    const QString problem = CheckSendable(field, text);
+    if (!problem.isEmpty())
+        throw TUsageError{problem};
+    line.Values[field] = text;
+}
+
+/// Reads the write's settings file into the values. Only the five parameters are sent.
+void LoadValues(TCommandLine &line, const QString &path)
+{
+    TFieldTexts file;
+    const QString failure = LoadSettingsImage(path, file);
+    if (!failure.isEmpty())
+        throw TFileError{path, failure};
+    for (TDeviceField field : WritableFields) {
+        const QString problem = CheckSendable(field, file[field]);
+        if (!problem.isEmpty())
+            throw TUsageError{path + QStringLiteral(": ") + problem};
+        line.Values[field] = file[field];
+    }
+}
+
+QString OutputFor(const TCommandLine &line, const QString &port)
+{
+    QString path = line.Output;
+    return path.replace(QStringLiteral("{port}"), QFileInfo(port).fileName());
+}
+
+TCommandLine Parse(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, {}, QStringLiteral("FILE"));
+    const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("FIELD=VALUE"));
+    const QCommandLineOption verify(QStringLiteral("verify"), {});
+    const QCommandLineOption time(QStringLiteral("time"), {}, QStringLiteral("MS"));
+    const QCommandLineOption inert(QStringLiteral("inert"), {}, QStringLiteral("MS"));
+    const QCommandLineOption json(QStringLiteral("json"), {});
+    const QCommandLineOption trace(QStringLiteral("trace"), {}, QStringLiteral("FILE"));
+    parser.addOptions({help, output, set, verify, time, inert, json, trace});
+    if (!parser.parse(app.arguments()))
+        throw TUsageError{parser.errorText()};
+
+    TCommandLine line;
+    if (parser.isSet(help)) {
+        line.Command = QStringLiteral("help");
+        return line;
+    }
+    QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        throw TUsageError{QStringLiteral("no command given")};
+    line.Command = args.takeFirst();
+    line.Json = parser.isSet(json);
+    line.Trace = parser.value(trace);
+    const QString &command = line.Command;
+
+    // Every option belongs to the commands it is listed for.
+    const auto only = [&](const QCommandLineOption &option, std::initializer_list<const char *> commands) {
+        if (!parser.isSet(option))
+            return;
+        for (const char *c : commands)
+            if (command == QLatin1String(c))
+                return;
+        throw TUsageError{QStringLiteral("--%1 does not belong to '%2'").arg(option.names().constLast(), command)};
+    };
+    only(output, {"read"});
+    only(set, {"write"});
+    only(verify, {"write"});
+    only(time, {"calibrate"});
+    only(inert, {"calibrate"});
+    only(trace, {"find", "read", "write", "calibrate"});
+
+    if (command == QLatin1String("ports")) {
+        if (!args.isEmpty())
+            throw TUsageError{QStringLiteral("ports takes no arguments")};
+        return line;
+    }
+    if (command == QLatin1String("calibrate")) {
+        const QString state = args.isEmpty() ? QString() : args.takeFirst();
+        if (state != QLatin1String("on") && state != QLatin1String("off"))
+            throw TUsageError{QStringLiteral("calibrate needs 'on' or 'off' before the ports")};
+        line.CalibrateOn = state == QLatin1String("on");
+        if (parser.isSet(inert))
+            SetValue(line, dfInertCalib, parser.value(inert));
+        if (parser.isSet(time))
+            SetValue(line, dfCalTime, parser.value(time));
+    } else if (command == QLatin1String("write")) {
+        QStringList files;
+        for (const QString &arg : std::as_const(args))
+            if (arg.endsWith(QLatin1String(".tqx"), Qt::CaseInsensitive))
+                files << arg;
+        if (files.size() > 1)
+            throw TUsageError{QStringLiteral("write takes one settings file")};
+        if (files.isEmpty() && !parser.isSet(set))
+            throw TUsageError{QStringLiteral("write needs a settings file (FILE.tqx) or --set FIELD=VALUE")};
+        for (const QString &file : std::as_const(files)) {
+            args.removeOne(file);
+            LoadValues(line, file);
+        }
+        for (const QString &assignment : parser.values(set)) {
+            const qsizetype eq = assignment.indexOf(QLatin1Char('='));
+            const auto field = FieldByName(assignment.left(eq));
+            if (eq < 0 || !field)
+                throw TUsageError{QStringLiteral("--set needs FIELD=VALUE with a field from --help, not '%1'").arg(assignment)};
+            if (*field == dfCalOn || *field == dfCalOff)
+                throw TUsageError{QStringLiteral("%1 is a calibration result and is never written").arg(FieldName(*field))};
+            SetValue(line, *field, assignment.mid(eq + 1));
+        }
+        line.Verify = parser.isSet(verify);
+    } else if (command == QLatin1String("read")) {
+        line.Output = parser.value(output);
+    } else if (command != QLatin1String("find")) {
+        throw TUsageError{QStringLiteral("unknown command '%1'").arg(command)};
+    }
+
+    line.Ports = args;
+    if (line.Ports.isEmpty() && command != QLatin1String("find"))
+        throw TUsageError{QStringLiteral("%1 needs at least one port").arg(command)};
+    std::set<QString> seen;
+    for (const QString &port : std::as_const(line.Ports))
+        if (!seen.insert(QFileInfo(port).fileName()).second)
+            throw TUsageError{QStringLiteral("port %1 is given twice").arg(port)};
+    if (line.Ports.size() > 1 && !line.Output.isEmpty() && !line.Output.contains(QLatin1String("{port}")))
+        throw TUsageError{QStringLiteral("with several ports the output file name needs {port}")};
+    return line;
+}
+
+int ListPorts(const TCommandLine &line)
+{
+    const QList<TListedPort> ports = ListSerialPorts();
+    if (line.Json) {
+        QJsonArray list;
+        for (const TListedPort &port : ports)
+            list.append(QJsonObject{{QStringLiteral("name"), port.Name},
+                                    {QStringLiteral("path"), port.Path},
+                                    {QStringLiteral("description"), port.Description}});
+        Print(QString::fromUtf8(QJsonDocument(list).toJson()));
+        return ExitOk;
+    }
+    for (const TListedPort &port : ports)
+        Print(QStringLiteral("%1\t%2%3\n").arg(port.Name, port.Path,
+                                               port.Description.isEmpty() ? QString() : QLatin1Char('\t') + port.Description));
+    if (ports.isEmpty())
+        std::fputs("tq-sensor: no serial ports found\n", stderr);
+    return ExitOk;
+}
+
+QString ValuesText(const TFieldTexts &values)
+{
+    QStringList parts;
+    for (TDeviceField field : AllFields)
+        if (!values[field].isEmpty())
+            parts << FieldName(field) + QLatin1Char('=') + values[field];
+    return parts.join(QLatin1Char(' '));
+}
+
+/// The exit status of a multi-port run: that of the first failed port.
+int RunStatus(const TCommandLine &line, const QList<TPortOutcome> &outcomes)
+{
+    if (line.Command == QLatin1String("find")) {
+        for (const TPortOutcome &out : outcomes)
+            if (out.Code == ExitOk)
+                return ExitOk;
+        return outcomes.isEmpty() ? ExitNoPort : ExitNoSensor;
+    }
+    for (const TPortOutcome &out : outcomes)
+        if (out.Code != ExitOk)
+            return out.Code;
+    return ExitOk;
+}
+
+void Report(const TCommandLine &line, const QList<TPortOutcome> &outcomes)
+{
+    const qsizetype good = std::count_if(outcomes.begin(), outcomes.end(), [](const TPortOutcome &o) { return o.Code == ExitOk; });
+    const bool find = line.Command == QLatin1String("find");
+    if (line.Json) {
+        QJsonArray ports;
+        for (const TPortOutcome &out : outcomes) {
+            QJsonObject values;
+            for (TDeviceField field : AllFields)
+                if (!out.Values[field].isEmpty())
+                    values.insert(FieldName(field), out.Values[field]);
+            QJsonObject port{{QStringLiteral("port"), out.Port},
+                             {QStringLiteral("status"), out.Status},
+                             {QStringLiteral("exit_code"), out.Code},
+                             {QStringLiteral("values"), values}};
+            if (!out.Detail.isEmpty())
+                port.insert(QStringLiteral("detail"), out.Detail);
+            if (!out.Differences.isEmpty())
+                port.insert(QStringLiteral("differences"), QJsonArray::fromStringList(out.Differences));
+            ports.append(port);
+        }
+        const QJsonObject doc{{QStringLiteral("command"), line.Command},
+                              {QStringLiteral("ports"), ports},
+                              {QStringLiteral("succeeded"), qint64(good)},
+                              {QStringLiteral("failed"), qint64(outcomes.size() - good)}};
+        Print(QString::fromUtf8(QJsonDocument(doc).toJson()));
+        return;
+    }
+    for (const TPortOutcome &out : outcomes) {
+        QStringList parts{out.Port + QLatin1Char(':'), out.Status};
+        if (!out.Detail.isEmpty())
+            parts << (out.Code == ExitOk ? out.Detail : QLatin1Char('(') + out.Detail + QLatin1Char(')'));
+        if (!find) {
+            const QString values = ValuesText(out.Values);
+            if (!values.isEmpty())
+                parts << values;
+        }
+        if (!out.Differences.isEmpty())
+            parts << QStringLiteral("[") + out.Differences.join(QStringLiteral("; ")) + QLatin1Char(']');
+        Print(parts.join(QLatin1Char(' ')) + QLatin1Char('\n'));
+    }
+    if (find)
+        Print(QStringLiteral("%1 of %2 ports have a sensor\n").arg(good).arg(outcomes.size()));
+    else
+        Print(QStringLiteral("%1 of %2 ports succeeded\n").arg(good).arg(outcomes.size()));
+}
+
+int RunOnSensors(TCommandLine &line)
+{
+    if (line.Command == QLatin1String("find") && line.Ports.isEmpty()) {
+        for (const TListedPort &port : ListSerialPorts())
+            line.Ports << port.Path;
+        if (line.Ports.isEmpty()) {
+            std::fputs("tq-sensor: no serial ports to probe\n", stderr);
+            return ExitNoPort;
+        }
+    }
+    std::unique_ptr<TExchangeTrace> trace;
+    if (!line.Trace.isEmpty()) {
+        try {
+            trace = std::make_unique<TExchangeTrace>(line.Trace);
+        } catch (const Exception &e) {
+            std::fprintf(stderr, "tq-sensor: cannot write the trace: %s\n", e.what());
+            return ExitFile;
+        }
+    }
+    TConsole console(isatty(STDERR_FILENO) == 1);
+    TToolObserver observer(console, trace.get());
+    SetExchangeObserver(&observer);
+
+    const TCommandLine &l = line;
+    const QList<TPortOutcome> outcomes = RunOnPorts(line.Ports, console, [&l](TSensorHost &host) {
+        if (l.Command == QLatin1String("find"))
+            return FindOnPort(host);
+        if (l.Command == QLatin1String("read"))
+            return ReadPort(host, l.Output.isEmpty() ? QString() : OutputFor(l, host.Port()));
+        if (l.Command == QLatin1String("write"))
+            return WritePort(host, l.Values, l.Verify);
+        return CalibratePort(host, l.Values, l.CalibrateOn);
+    });
+    SetExchangeObserver(nullptr);
+    Report(line, outcomes);
+    return RunStatus(line, outcomes);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tq-sensor"));
+    try {
+        TCommandLine line = Parse(app);
+        if (line.Command == QLatin1String("help")) {
+            Print(UsageText());
+            return ExitOk;
+        }
+        if (line.Command == QLatin1String("ports"))
+            return ListPorts(line);
+        return RunOnSensors(line);
+    } catch (const TUsageError &e) {
+        std::fprintf(stderr, "tq-sensor: %s\nTry 'tq-sensor --help' for more information.\n",
+                     e.Reason.toLocal8Bit().constData());
+        return ExitUsage;
+    } catch (const TFileError &e) {
+        std::fprintf(stderr, "%s: %s\n", e.Path.toLocal8Bit().constData(), e.Text.toLocal8Bit().constData());
+        return ExitFile;
+    }
+}
