@@ -173,8 +173,14 @@ bool TSensorSim::Send(const QByteArray &bytes, int stopFd)
 
 QList<QByteArray> TSensorSim::Requests() const
 {
+    // A deep copy: the list and its frames must not stay shared with the serving thread, which
+    // appends to them while the caller reads.
     std::lock_guard lock(FLock);
-    return FRequests;
+    QList<QByteArray> copy;
+    copy.reserve(FRequests.size());
+    for (const QByteArray &request : FRequests)
+        copy << QByteArray(request.constData(), request.size());
+    return copy;
 }
 
 TSensorParams TSensorSim::Params() const
