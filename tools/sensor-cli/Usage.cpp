@@ -21,7 +21,8 @@ DESCRIPTION
 
 COMMANDS
     ports
-        List the machine's serial ports: name and device path.
+        List the machine's serial ports: name, device path and what the system says the
+        port is (USB maker, product, ids and serial number, or the UART and driver).
 
     find [PORT...]
         Probe the given ports, or every serial port of the machine, all at the same time:
