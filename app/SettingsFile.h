@@ -3,6 +3,8 @@
 // little-endian 32-bit values: txtCalOn, txtCalOff, txtCalTime, txtInertCalib, txtInertWork,
 // txtInpFlt (signed integers) and txtHystWidth (single precision).
 
+#include "app/SettingsImage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -11,8 +13,6 @@ class QLineEdit;
 
 /// The seven fields in the order the file holds them.
 using TSettingsFields = std::array<QLineEdit *, 7>;
-
-inline constexpr int SettingsFileSize = 36;
 
 /// The file image of the fields' current texts. Throws EConvertError for a text that is
 /// not a number of its field's kind.

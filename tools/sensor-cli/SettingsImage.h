@@ -1,8 +1,5 @@
 #pragma once
-// Settings files (.tqx) without widgets: "TQ_CONF\0" and seven little-endian 32-bit values in
-// the order cal_on, cal_off, averaging_time, calib_inertia, work_inertia, input_filter
-// (signed integers) and hysteresis (single precision), as the window saves and loads them.
-// Failures carry the window's own texts.
+// Settings files (.tqx) for the tool's field texts, through the window's own file layout.
 
 #include "tools/sensor-cli/SensorFields.h"
 
