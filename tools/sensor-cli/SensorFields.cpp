@@ -2,9 +2,6 @@
 
 #include "protocol/FieldText.h"
 
-#include <cmath>
-#include <limits>
-
 namespace {
 const std::array<const char *, 7> Names = {"work_inertia",  "input_filter",  "hysteresis", "calib_inertia",
                                            "averaging_time", "cal_on", "cal_off"};
@@ -29,9 +26,7 @@ QString CheckSendable(TDeviceField field, const QString &text)
 {
     try {
         if (IsReal(field)) {
-            const long double value = StrToFloat(text);
-            if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max())
-                return QStringLiteral("%1 must be a finite single-precision number, not %2").arg(FieldName(field), text);
+            StrToSingle(text); // the command's own check: finite and within single precision
             return {};
         }
         const qint32 value = StrToInt(text);
