@@ -2,6 +2,10 @@
 // value or keeps its text, and the sensor receives exactly the workflow's requests.
 #include "SensorWindow.h"
 
+#include "protocol/FieldText.h"
+
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -115,9 +119,9 @@ TEST_F(LateReply, WriteAndCalibrationsWorkWithASlowSensor)
             expected[on ? 5 : 6] = FormatU16(on ? s.sensor->Sensor().CalOn() : s.sensor->Sensor().CalOff());
             EXPECT_NE(expected, typed);
             EXPECT_EQ(FieldTexts(w), expected);
-            EXPECT_EQ(s.Requests(), Handshake() + QList<QByteArray>{Bytes({27, 6, 8, 30, 0, 23}),
-                                                                    Bytes({27, 6, 6, 20, 0, 23}),
-                                                                    Bytes({27, 5, quint8(on ? 4 : 5), 1, 23}), CommOff()});
+            const QList<QByteArray> sent = {Bytes({27, 6, 8, 30, 0, 23}), Bytes({27, 6, 6, 20, 0, 23}),
+                                            Bytes({27, 5, on ? 4 : 5, 1, 23}), CommOff()};
+            EXPECT_EQ(s.Requests(), Handshake() + sent);
         }
     }
 }

@@ -119,13 +119,13 @@ TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
         EXPECT_EQ(values.value(QStringLiteral("input_filter")).toString(), QStringLiteral("300"));
         EXPECT_EQ(values.value(QStringLiteral("hysteresis")).toString(), QStringLiteral("7"));
         EXPECT_EQ(sensor.Sensor().Saved(), (TSensorParams{40, 300, 7.0f, 150, 250}));
-        EXPECT_EQ(sensor.Sensor().Requests(),
-                  Handshake() + QList<QByteArray>{Frame(TCommand::CMD_SET_INERT_T_WORK, {40, 0}),
-                                                  Frame(TCommand::CMD_SET_INERT_T_CALIB, {150, 0}),
-                                                  Frame(TCommand::CMD_SET_CAL_STAB_TIME, {250, 0}),
-                                                  Frame(TCommand::CMD_SET_INP_FLT_TIME, {44, 1}),
-                                                  Frame(TCommand::CMD_SET_HYST_WIDTH, {0, 0, 224, 64}),
-                                                  Frame(TCommand::SAVE_CONF), Farewell()});
+        const QList<QByteArray> writes = {Frame(TCommand::CMD_SET_INERT_T_WORK, {40, 0}),
+                                          Frame(TCommand::CMD_SET_INERT_T_CALIB, {150, 0}),
+                                          Frame(TCommand::CMD_SET_CAL_STAB_TIME, {250, 0}),
+                                          Frame(TCommand::CMD_SET_INP_FLT_TIME, {44, 1}),
+                                          Frame(TCommand::CMD_SET_HYST_WIDTH, {0, 0, 224, 64}),
+                                          Frame(TCommand::SAVE_CONF), Farewell()};
+        EXPECT_EQ(sensor.Sensor().Requests(), Handshake() + writes);
     }
 }
 
@@ -163,8 +163,9 @@ TEST(CliSlowSensor, TraceShowsTimeOutsSettlesAndWhatWasDiscarded)
         const double timedOut = StampOf(lines, QStringLiteral("| ") + name + QStringLiteral(" time-out"));
         EXPECT_GE(timedOut - sent, 999);
         EXPECT_LT(timedOut - sent, 1300);
-        if (lastTimeOut >= 0)
+        if (lastTimeOut >= 0) {
             EXPECT_GE(sent - lastTimeOut, LateReplyMs - 1);
+        }
         lastTimeOut = timedOut;
     }
 
