@@ -8,6 +8,8 @@
 #include "tools/sensor-cli/ExitCodes.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -63,8 +65,16 @@ TEST_F(Network, BothSchemesSendAndGetWhatTheDeviceItselfDoes)
             EXPECT_EQ(Printed(run, port, calibration), directOut) << port.toStdString();
         }
     }
+    // The name passes unchanged into --json and --trace.
     QThread::msleep(200);
-    EXPECT_TRUE(RunCli({QStringLiteral("read"), server.Rfc2217()}).Out.contains(QLatin1String("work_inertia=65535")));
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+    const TCliRun json = RunCli({QStringLiteral("read"), server.Rfc2217(), QStringLiteral("--json"), QStringLiteral("--trace"), trace});
+    EXPECT_TRUE(json.Out.contains(QStringLiteral("\"port\": \"%1\"").arg(server.Rfc2217()))) << json.Out.toStdString();
+    EXPECT_TRUE(json.Out.contains(QLatin1String("\"work_inertia\": \"65535\""))) << json.Out.toStdString();
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(traced.readAll()).contains(server.Rfc2217() + QStringLiteral(" < ")));
 }
 
 TEST_F(Network, LineSettingsReachThePseudoTerminalWhileConnected)
@@ -144,6 +154,10 @@ TEST_F(Network, RefusedAndBusyServersSayWhy)
     EXPECT_TRUE(run.Out.contains(server.Rfc2217() + QStringLiteral(": busy (Port already in use)"))) << run.Out.toStdString();
     EXPECT_TRUE(run.Out.contains(nobody + QStringLiteral(": refused"))) << run.Out.toStdString();
     holder.Close();
+    // Two schemes to one address are two ports, not one given twice.
+    const QString free = QStringLiteral("127.0.0.1:%1").arg(TSer2net::FreePort());
+    const TCliRun both = RunCli({QStringLiteral("find"), QStringLiteral("rfc2217://") + free, QStringLiteral("tcp://") + free});
+    EXPECT_EQ(both.OutLines().filter(QStringLiteral(": refused")).size(), 2) << both.Out.toStdString() << both.Err.toStdString();
     const TCliRun usage = RunCli({QStringLiteral("read"), QStringLiteral("socket://127.0.0.1:1")});
     EXPECT_EQ(usage.Code, ExitUsage);
     EXPECT_TRUE(usage.Err.contains(QLatin1String("unknown scheme 'socket'"))) << usage.Err.toStdString();
