@@ -264,6 +264,10 @@ int TNetLink::PumpLocked()
     for (;;) {
         const ssize_t n = ::recv(FSocket, chunk, sizeof chunk, MSG_DONTWAIT);
         if (n > 0) {
+            // A server that sends a reply in pieces holds the rest back until this side
+            // acknowledges (Nagle): acknowledge at once rather than after the delayed-ACK time.
+            const int on = 1;
+            setsockopt(FSocket, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
             news = true;
             if (Rfc2217())
                 FTelnet.Feed(chunk, int(n), FInput);
