@@ -50,7 +50,8 @@ COMMANDS
 OPTIONS
     -o, --output FILE.tqx
         read: save the values to this settings file. With several ports the name must
-        contain {port}, which becomes the port's name (values-{port}.tqx).
+        contain {port}, which becomes the port's name (values-{port}.tqx; a network port
+        gives e.g. rfc2217-10.0.0.5-4001).
     --set FIELD=VALUE
         write: send VALUE for FIELD; may be repeated.
     --verify
