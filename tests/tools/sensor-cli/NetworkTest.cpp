@@ -112,7 +112,7 @@ TEST_F(Network, ServerKilledOrFrozenMidCommandEndsTheCommand)
         qint64 WithinMs; // after the signal
     } cases[] = {
         {"killed", SIGKILL, "error", 2000},
-        {"frozen", SIGSTOP, "command failed", 4000}, // the calibration's own time-out: 3 s
+        {"frozen", SIGSTOP, "command failed", 5000}, // the calibration's own time-out: 3 s plus one period
     };
     for (const Case &c : cases) {
         TSimulatedSensor sensor;
