@@ -61,11 +61,6 @@ QString ComPortDescription(const TComPortInfo &Info)
     return title.isEmpty() ? inner : QStringLiteral("%1 (%2)").arg(title, inner);
 }
 
-QString ComDevicePath(const QString &Port)
-{
-    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
-}
-
 const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port)
 {
     const QString path = ComDevicePath(Port);

@@ -5,6 +5,7 @@
 #include "serial/ChangedValue.h"
 #include "serial/ComAsyncQueue.h"
 #include "serial/ComBackend.h"
+#include "serial/ComSystemText.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
 #include "serial/ComThread.h"
@@ -12,7 +13,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <system_error>
 
 TCustomComPort::TCustomComPort(QObject *parent)
     : QObject(parent), FBackend(CreateSystemComBackend())
@@ -58,7 +58,7 @@ void TCustomComPort::CallException(quint16 AnException, qint64 WinError)
     if (WinError > 0)
         winMessage = QStringLiteral("System Error.  Code: %1.\r\n%2")
                          .arg(WinError)
-                         .arg(QString::fromStdString(std::system_category().message(int(WinError))));
+                         .arg(SystemErrorText(int(WinError)));
     OnException(this, TComExceptions(AnException - 1), ComErrorText(AnException), WinError,
                 winMessage);
 }

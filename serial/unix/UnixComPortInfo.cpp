@@ -119,3 +119,8 @@ bool ListSystemComPorts(const QString &RootDir, std::vector<TComPortInfo> &Ports
     Ports = std::move(found);
     return true;
 }
+
+QString ComDevicePath(const QString &Port)
+{
+    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
+}
