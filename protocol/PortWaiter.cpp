@@ -25,7 +25,11 @@ public:
 
 TPortWaiter::TPortWaiter(int fd) : FNotifier(fd, QSocketNotifier::Read)
 {
+#ifdef Q_OS_WIN
+    QObject::connect(&FNotifier.Timer, &QTimer::timeout, [this] { Activated(); });
+#else
     QObject::connect(&FNotifier, &QSocketNotifier::activated, [this] { Activated(); });
+#endif
     FRest.setSingleShot(true);
     FRest.setInterval(RestMs);
     QObject::connect(&FRest, &QTimer::timeout, [this] {

@@ -8,6 +8,29 @@
 
 class TCustomComPort;
 
+#ifdef Q_OS_WIN
+/// Windows has no readiness of a COM device that the event loop could wait for: while it is
+/// enabled, the watch wakes the loop every millisecond to look for input.
+class TInputWatch {
+public:
+    TInputWatch(int fd, QSocketNotifier::Type) : FFd(fd)
+    {
+        Timer.setTimerType(Qt::PreciseTimer);
+        Timer.setInterval(1);
+        Timer.start();
+    }
+    int socket() const { return FFd; }
+    void setEnabled(bool on) { on ? Timer.start() : Timer.stop(); }
+    bool isEnabled() const { return Timer.isActive(); }
+    QTimer Timer;
+
+private:
+    int FFd;
+};
+#else
+using TInputWatch = QSocketNotifier;
+#endif
+
 class TPortWaiter {
 public:
     /// Watches fd at once, as within a transaction.
@@ -39,7 +62,7 @@ public:
 private:
     void Activated();
 
-    QSocketNotifier FNotifier;
+    TInputWatch FNotifier;
     QTimer FRest;
     bool FWoken = false;
     bool FActive = true;

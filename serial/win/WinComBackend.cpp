@@ -128,6 +128,14 @@ public:
         if (Count <= 0)
             return 0;
         std::lock_guard guard(d->ReadLock);
+        // Only what the driver holds: the read then completes at once on every driver, also
+        // on those that keep an immediate read pending until input arrives.
+        COMSTAT st{};
+        if (DWORD err = ClearDeviceErrors(*d, st))
+            return int(err);
+        if (st.cbInQue == 0)
+            return 0;
+        Count = int(std::min<DWORD>(DWORD(Count), st.cbInQue));
         DWORD n = 0;
         if (!ReadFile(d->Handle, Buffer, DWORD(Count), nullptr, &d->ReadOv)) {
             const DWORD err = GetLastError();
