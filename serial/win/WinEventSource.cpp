@@ -5,6 +5,7 @@
 #include "serial/win/WinEventSource.h"
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -26,12 +27,12 @@ public:
         for (const TEventBit &b : EventBits)
             if (Setup.Events.Contains(b.Event))
                 FMask |= b.Mask;
-        FOv.hEvent = FDone.Handle;
+        FRecord->Ov.hEvent = FRecord->Done.Handle;
     }
 
     int Start()
     {
-        if (!FDone.Handle || !FStop.Handle)
+        if (!FRecord->Done.Handle || !FStop.Handle)
             return int(GetLastError());
         return SetCommMask(FDevice->Handle, FMask) ? 0 : int(GetLastError());
     }
@@ -42,15 +43,17 @@ public:
         SetCommMask(FDevice->Handle, 0);
     }
 
+    static constexpr DWORD CancelWaitMs = 1000;
+
     int Wait(TComEvents &Events, int TimeoutMs, int StopFd, bool &Stopped) override
     {
         Events = {};
         Stopped = false;
-        if (FStopped.load())
+        if (FStopped.load() || !FRecord)
             return ERROR_OPERATION_ABORTED;
         if (!FPending) {
             FGot = 0;
-            if (!WaitCommEvent(FDevice->Handle, &FGot, &FOv)) {
+            if (!WaitCommEvent(FDevice->Handle, &FGot, &FRecord->Ov)) {
                 const DWORD err = GetLastError();
                 if (err != ERROR_IO_PENDING)
                     return int(err);
@@ -60,7 +63,7 @@ public:
                 return 0;
             }
         }
-        HANDLE wait[3] = {FStop.Handle, FDone.Handle, StopFd < 0 ? nullptr : HANDLE(intptr_t(StopFd))};
+        HANDLE wait[3] = {FStop.Handle, FRecord->Done.Handle, StopFd < 0 ? nullptr : HANDLE(intptr_t(StopFd))};
         const DWORD r = WaitForMultipleObjects(StopFd < 0 ? 2 : 3, wait, FALSE,
                                                TimeoutMs < 0 ? INFINITE : DWORD(TimeoutMs));
         if (r == WAIT_FAILED)
@@ -77,7 +80,7 @@ public:
             return 0; // timed out, the wait stays pending
         FPending = false;
         DWORD n = 0;
-        if (!GetOverlappedResult(FDevice->Handle, &FOv, &n, FALSE))
+        if (!GetOverlappedResult(FDevice->Handle, &FRecord->Ov, &n, FALSE))
             return int(GetLastError()); // the device has gone, or the driver gave up watching
         Collect(Events);
         return 0;
@@ -104,21 +107,35 @@ private:
                 Events.Include(b.Event);
     }
 
+    // A new mask ends a pending wait on every driver; some honour only that, others only
+    // the cancel. One that honours neither keeps the record: it is let go rather than freed
+    // under the driver's hands.
     void Cancel()
     {
         if (!FPending)
             return;
-        CancelIoEx(FDevice->Handle, &FOv);
-        DWORD n = 0;
-        GetOverlappedResult(FDevice->Handle, &FOv, &n, TRUE);
         FPending = false;
+        SetCommMask(FDevice->Handle, 0);
+        if (WaitForSingleObject(FRecord->Done.Handle, CancelWaitMs) != WAIT_OBJECT_0) {
+            CancelIoEx(FDevice->Handle, &FRecord->Ov);
+            if (WaitForSingleObject(FRecord->Done.Handle, CancelWaitMs) != WAIT_OBJECT_0) {
+                FRecord.release();
+                return;
+            }
+        }
+        DWORD n = 0;
+        GetOverlappedResult(FDevice->Handle, &FRecord->Ov, &n, TRUE);
     }
 
     const std::shared_ptr<TWinDevice> FDevice;
     DWORD FMask = 0;
     DWORD FGot = 0;
-    TWinEvent FDone, FStop;
-    OVERLAPPED FOv{};
+    struct TRecord {
+        TWinEvent Done;
+        OVERLAPPED Ov{};
+    };
+    std::unique_ptr<TRecord> FRecord = std::make_unique<TRecord>();
+    TWinEvent FStop;
     bool FPending = false;
     std::atomic<bool> FStopped{false};
 };
