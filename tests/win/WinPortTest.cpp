@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#undef SetPort // a printing macro of windows.h
 
 namespace {
 
@@ -120,16 +121,23 @@ TEST(WinLine, EventThreadHearsTheReplyAndReadGetsIt)
     QByteArray reply;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 5000 && (heard == 0 || reply.isEmpty() || port.InputCount() > 0)) {
+    // Nothing reads before the event thread has told of the input.
+    while (clock.elapsed() < 5000 && (heard < 4 || !txEmpty))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        char buffer[64];
-        const int n = port.Read(buffer, sizeof buffer);
-        reply.append(buffer, n);
-    }
+    char buffer[64];
+    reply.append(buffer, port.Read(buffer, sizeof buffer));
     EXPECT_GT(heard, 0) << "the event thread reported no input";
     EXPECT_TRUE(txEmpty) << "the event thread reported no end of output";
     EXPECT_FALSE(reply.isEmpty()) << "no reply to PING";
-    EXPECT_EQ(quint8(reply.at(0)), quint8(ping.at(0))) << reply.toHex().constData();
+    EXPECT_EQ(reply.toHex(), QByteArray("06040017")); // the sensor's answer to PING
+
+    // A read with a time-out waits for it on a silent line, no longer.
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalC(300);
+    clock.restart();
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    EXPECT_GE(clock.elapsed(), 280);
+    EXPECT_LT(clock.elapsed(), 2000);
     port.Close();
     EXPECT_FALSE(port.Connected());
 }
