@@ -94,9 +94,10 @@ line)
     exec 9>&-
     wait $probe || true
     rm -f "$tmp/in"
-    s="$s $(cat "$tmp/probe.out")"
+    # Words as stty prints them, blank-separated, so that "cstopb" is not found in "-cstopb".
+    s=" $(tr ';\r\n' '   ' <<<"$s $(cat "$tmp/probe.out")") "
     for w in "${want[@]}"; do
-      if ! grep -qwF -- "$w" <<<"$s"; then
+      if ! grep -qF -- " $w " <<<"$s"; then
         echo "line ${args[*]}: no '$w' in: $s $(cat "$tmp/probe.out")"; fail=1
       fi
     done
