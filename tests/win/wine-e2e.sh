@@ -32,7 +32,8 @@ start_sim() {
   echo "tq-sensor-sim did not start"; exit 1
 }
 
-wine_cli() { LD_PRELOAD="$TQ_SHIM" wine "$WIN_CLI" "$@"; }
+# A program that hangs fails its test rather than the whole run.
+wine_cli() { LD_PRELOAD="$TQ_SHIM" timeout 120 wine "$WIN_CLI" "$@"; }
 
 # Trace lines without their time and port columns: direction, bytes, meaning.
 frames() { tr -d '\r' <"$1" | awk '{ $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
@@ -110,7 +111,7 @@ line)
   # The event thread and the reads of a port object.
   start_sim events
   ln -sfn "$SIM_PATH" "$TQ_LINE"
-  TQ_WINE_LINE=1 LD_PRELOAD="$TQ_SHIM" wine "$TQ_WIN_BUILD/tests/win/tq_win_tests.exe" \
+  TQ_WINE_LINE=1 LD_PRELOAD="$TQ_SHIM" timeout 60 wine "$TQ_WIN_BUILD/tests/win/tq_win_tests.exe" \
     --gtest_filter='WinLine.*' >"$tmp/line.out" 2>&1 || { cat "$tmp/line.out"; fail=1; }
   grep -q '\[  PASSED  \] 1 test' "$tmp/line.out" || { cat "$tmp/line.out"; fail=1; }
   exit $fail
