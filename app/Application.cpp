@@ -9,7 +9,9 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     // A file-size limit would otherwise end the program in the middle of a save, taking the
     // window's texts with it; ignored, the write fails with EFBIG and the save reports it.
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

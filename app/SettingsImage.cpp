@@ -9,9 +9,13 @@
 
 #include <bit>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -33,6 +37,11 @@ bool OpenRegularFile(QFile &file, const QString &path)
 {
     if (!QFileInfo(path).isFile())
         return false;
+#ifdef Q_OS_WIN
+    // No FIFO can stand in a Windows folder: the check above is the whole of it.
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#else
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -43,6 +52,17 @@ bool OpenRegularFile(QFile &file, const QString &path)
         return false;
     }
     return true;
+#endif
+}
+
+/// Forces the written bytes to the disk before the save file replaces the old one.
+bool SyncToDisk(int handle)
+{
+#ifdef Q_OS_WIN
+    return ::_commit(handle) == 0;
+#else
+    return ::fsync(handle) == 0;
+#endif
 }
 
 } // namespace
@@ -90,7 +110,7 @@ QString WriteSettingsImage(const QString &path, const QByteArray &bytes)
     if (!IsRegularOrMissing(path) || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return QStringLiteral("Невозможно открыть файл для записи");
     // Until commit() the old file is untouched; without it the new one is discarded.
-    if (file.write(bytes) != bytes.size() || ::fsync(file.handle()) != 0 || !file.commit()) {
+    if (file.write(bytes) != bytes.size() || !SyncToDisk(file.handle()) || !file.commit()) {
         file.cancelWriting();
         return QStringLiteral("Ошибка записи в файл.");
     }

@@ -112,7 +112,8 @@ public:
     /// Null with Err set when none can be made.
     virtual std::unique_ptr<TComWakeup> CreateWakeup(int &Err) = 0;
     /// A descriptor that is readable while a Read may find data or the line's end; it stays
-    /// valid until Close. A device that buffers decoded input itself gives its own.
+    /// valid until Close. A device that buffers decoded input itself gives its own; -1 when
+    /// there is none, and the port looks for input every millisecond instead.
     virtual int InputReadyFd(int Handle) { return Handle; }
 
     /// The platform's error number that stands for Reason.

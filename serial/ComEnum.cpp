@@ -2,7 +2,6 @@
 
 #include "serial/ComConvert.h"
 #include "serial/ComPortList.h"
-#include "serial/ComPortName.h"
 
 #include <algorithm>
 
@@ -60,13 +59,6 @@ QString ComPortDescription(const TComPortInfo &Info)
         return title;
     const QString inner = details.join(QStringLiteral(", "));
     return title.isEmpty() ? inner : QStringLiteral("%1 (%2)").arg(title, inner);
-}
-
-QString ComDevicePath(const QString &Port)
-{
-    if (IsNetPortName(Port))
-        return Port;
-    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
 }
 
 const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port)

@@ -5,6 +5,7 @@
 #include "serial/ChangedValue.h"
 #include "serial/ComAsyncQueue.h"
 #include "serial/ComBackend.h"
+#include "serial/ComSystemText.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
 #include "serial/ComPortName.h"
@@ -14,9 +15,9 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QThread>
 #include <algorithm>
-#include <system_error>
 
 TCustomComPort::TCustomComPort(QObject *parent)
     : QObject(parent), FBackend(CreateSystemComBackend())
@@ -64,7 +65,7 @@ void TCustomComPort::CallException(quint16 AnException, qint64 WinError)
     if (WinError > 0)
         winMessage = QStringLiteral("System Error.  Code: %1.\r\n%2")
                          .arg(WinError)
-                         .arg(QString::fromStdString(std::system_category().message(int(WinError))));
+                         .arg(SystemErrorText(int(WinError)));
     OnException(this, TComExceptions(AnException - 1), ComErrorText(AnException), WinError,
                 winMessage);
 }
@@ -230,17 +231,32 @@ void TCustomComPort::WatchInput(bool On)
     if (FHandle < 0)
         return;
     if (!FInputWatch && On) {
-        auto *notifier = new QSocketNotifier(FBackend->InputReadyFd(FHandle), QSocketNotifier::Read);
-        connect(notifier, &QSocketNotifier::activated, this, &TCustomComPort::InputAvailable);
-        FInputWatch = notifier;
+        if (const int fd = FBackend->InputReadyFd(FHandle); fd >= 0) {
+            auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+            connect(notifier, &QSocketNotifier::activated, this, &TCustomComPort::InputAvailable);
+            FInputWatch = notifier;
+        } else {
+            // A device without a readiness the event loop can wait for (a Windows COM handle):
+            // look every millisecond while watched.
+            auto *poll = new QTimer;
+            poll->setTimerType(Qt::PreciseTimer);
+            poll->setInterval(1);
+            connect(poll, &QTimer::timeout, this, &TCustomComPort::InputAvailable);
+            FInputWatch = poll;
+        }
     }
-    if (auto *notifier = static_cast<QSocketNotifier *>(FInputWatch))
+    if (auto *notifier = qobject_cast<QSocketNotifier *>(FInputWatch))
         notifier->setEnabled(On);
+    else if (auto *poll = qobject_cast<QTimer *>(FInputWatch))
+        On ? poll->start() : poll->stop();
 }
 
 bool TCustomComPort::WatchingInput() const
 {
-    return FInputWatch && static_cast<const QSocketNotifier *>(FInputWatch)->isEnabled();
+    if (auto *notifier = qobject_cast<const QSocketNotifier *>(FInputWatch))
+        return notifier->isEnabled();
+    auto *poll = qobject_cast<const QTimer *>(FInputWatch);
+    return poll && poll->isActive();
 }
 
 void TCustomComPort::BeginUpdate() { ++FUpdateCount; }

@@ -2,6 +2,7 @@
 // udev links under /dev/serial tell about each device.
 
 #include "serial/ComPortList.h"
+#include "serial/ComPortName.h"
 
 #include <QDir>
 #include <QFile>
@@ -118,4 +119,11 @@ bool ListSystemComPorts(const QString &RootDir, std::vector<TComPortInfo> &Ports
     }
     Ports = std::move(found);
     return true;
+}
+
+QString ComDevicePath(const QString &Port)
+{
+    if (IsNetPortName(Port))
+        return Port;
+    return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
 }

@@ -1,0 +1,8 @@
+#include "serial/ComSystemText.h"
+
+#include <system_error>
+
+QString SystemErrorText(int Err)
+{
+    return QString::fromStdString(std::system_category().message(Err));
+}
