@@ -2,6 +2,7 @@
 // The clients the transaction benchmarks compare: a host that runs Exchange on its own port,
 // and the floor, a raw termios client (write, then poll() and read until a whole frame).
 
+#include "protocol/Connection.h"
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
@@ -18,7 +19,7 @@
 
 namespace bench {
 
-class TBenchHost : public TDeviceHost {
+class TBenchHost : public TConnectionHost {
 public:
     TBenchHost()
     {
@@ -31,6 +32,11 @@ public:
     QString FieldText(TDeviceField field) const override { return FFields.value(field, QStringLiteral("0")); }
     void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
     void ErrorBox(const QString &text, const QString &) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
+    QString ChosenPort() const override { return Chosen; }
+    void SetDeviceControlsEnabled(bool) override {}
+    void SetWaitCursor(bool) override {}
+
+    QString Chosen;
 
 private:
     TComPort FPort;
