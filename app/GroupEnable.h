@@ -11,5 +11,9 @@ int Tag(const QWidget *control);
 void SetTag(QWidget *control, int tag);
 
 /// Switches every child control of container, descending into children tagged
-/// NestedGroupTag, then switches the container itself. Each control is repainted at once.
+/// NestedGroupTag, then switches the container itself, and repaints it at once: one paint
+/// shows every control's new state before the caller goes on.
 void SetGroupEnabled(bool enabled, QWidget *container);
+
+/// The same without the paint, for a caller that switches several groups and paints once.
+void SwitchGroupEnabled(bool enabled, QWidget *container);

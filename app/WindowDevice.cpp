@@ -10,6 +10,7 @@
 #include "serial/ComPort.h"
 
 #include <QGroupBox>
+#include <QRegion>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -77,8 +78,14 @@ void TfrmMain::SetDeviceControlsEnabled(bool Enabled)
         FFocusBeforeLock = focusWidget();
     tbUpload->setEnabled(Enabled);
     tbDownload->setEnabled(Enabled);
-    SetGroupEnabled(Enabled, gbWork);
-    SetGroupEnabled(Enabled, gbCal);
+    SwitchGroupEnabled(Enabled, gbWork);
+    SwitchGroupEnabled(Enabled, gbCal);
+    // One paint of what changed, before the line work starts.
+    QRegion changed;
+    for (QWidget *control : {static_cast<QWidget *>(tbUpload), static_cast<QWidget *>(tbDownload),
+                             static_cast<QWidget *>(gbWork), static_cast<QWidget *>(gbCal)})
+        changed += QRect(control->mapTo(this, QPoint(0, 0)), control->size());
+    repaint(changed);
     if (!Enabled) {
         FFocusWhileLocked = focusWidget();
         return;

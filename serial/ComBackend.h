@@ -59,6 +59,10 @@ public:
     virtual void Written() = 0;
     /// The port has taken input from the driver. Any thread.
     virtual void Consumed() = 0;
+    /// Waits from now on only for Events (what someone listens to; it may reach beyond the
+    /// setup's), so that unheard line activity costs nothing. A Wait in progress picks the
+    /// change up at once. Any thread. A source that cannot narrow goes on watching its setup.
+    virtual void SetWatched(TComEvents Events) { (void)Events; }
 };
 
 /// A flag that ends a device Wait given its Fd() as StopFd, until it is reset. Any thread.

@@ -23,7 +23,40 @@ void TCustomComPort::StartEventThread()
     FEventSource = source.get();
     FEventThread = new TComThread(this, std::move(source), FReceiver);
     FThreadCreated = true;
+    UpdateWatch(); // before it first waits: nothing it would wake for in vain
     FEventThread->start(QThread::Priority(FEventThreadPriority));
+}
+
+TComEvents TCustomComPort::ListenedEvents() const
+{
+    // A link may take up any of its handlers later, a subclass may hear any Do method.
+    if (FLinked.load(std::memory_order_acquire) || !PlainDispatch())
+        return FEvents;
+    TComEvents heard;
+    const std::pair<TComEvent, bool> handlers[] = {
+        // With TriggersOnRxChar off the bytes are read away, heard or not.
+        {evRxChar, OnRxChar.Assigned() || OnRxBuf.Assigned() || !FTriggersOnRxChar.load()},
+        {evTxEmpty, OnTxEmpty.Assigned()},       {evRxFlag, OnRxFlag.Assigned()},
+        {evRing, OnRing.Assigned()},             {evBreak, OnBreak.Assigned()},
+        {evCTS, OnCTSChange.Assigned()},         {evDSR, OnDSRChange.Assigned()},
+        {evError, OnError.Assigned()},           {evRLSD, OnRLSDChange.Assigned()},
+        {evRx80Full, OnRx80Full.Assigned()},
+    };
+    for (const auto &[event, assigned] : handlers)
+        if (assigned)
+            heard.Include(event);
+    return heard & FEvents;
+}
+
+void TCustomComPort::UpdateWatch()
+{
+    if (TComEventSource *source = FEventSource)
+        source->SetWatched(ListenedEvents());
+}
+
+bool TCustomComPort::ErrorsHeard() const
+{
+    return FThreadCreated && ListenedEvents().Contains(evError);
 }
 
 TEventSetup TCustomComPort::EventSetup(TComEvents Events) const
@@ -296,6 +329,7 @@ void TCustomComPort::RegisterLink(TComLink *Link)
         CallException(CE_RegFailed + 1);
     FHasLink = HasLink();
     FLinked.store(!FLinks.empty(), std::memory_order_release);
+    UpdateWatch();
 }
 
 void TCustomComPort::UnRegisterLink(TComLink *Link)
@@ -307,6 +341,7 @@ void TCustomComPort::UnRegisterLink(TComLink *Link)
         CallException(CE_RegFailed + 1);
     FHasLink = HasLink();
     FLinked.store(!FLinks.empty(), std::memory_order_release);
+    UpdateWatch();
 }
 
 bool TCustomComPort::HasLink() const

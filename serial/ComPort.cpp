@@ -23,6 +23,13 @@ TCustomComPort::TCustomComPort(QObject *parent)
     : QObject(parent), FBackend(CreateSystemComBackend())
 {
     FReceiver = new TComPortReceiver(this);
+    for (auto *handler : {&OnTxEmpty, &OnBreak, &OnRing, &OnRxFlag, &OnRx80Full})
+        handler->SetOwner(this);
+    for (auto *handler : {&OnCTSChange, &OnDSRChange, &OnRLSDChange})
+        handler->SetOwner(this);
+    OnRxChar.SetOwner(this);
+    OnRxBuf.SetOwner(this);
+    OnError.SetOwner(this);
     FParity.SetComPort(this);
     FFlowControl.SetComPort(this);
     FTimeouts.SetComPort(this);
@@ -92,7 +99,9 @@ void TCustomComPort::Open()
         throw;
     }
     FErrorBase = {};
-    FBackend->ErrorCounts(FHandle, FErrorBase); // errors from before the open are not ours
+    // Errors from before the open are not ours; a device without counters is not asked again.
+    const int countsErr = FBackend->ErrorCounts(FHandle, FErrorBase);
+    FNoErrorCounts = countsErr != 0 && FBackend->IsUnsupportedByDevice(countsErr);
     FThreadCreated = false;
     if (!FEvents.Empty()) {
         try {
@@ -371,4 +380,11 @@ void TCustomComPort::SetTriggersOnRxChar(bool Value)
     if (FHasLink)
         CallException(CE_HasLink + 1);
     FTriggersOnRxChar = Value;
+    UpdateWatch(); // off: received bytes are read away, so the thread must hear them
+}
+
+void TCustomComPort::SetEvents(TComEvents Value)
+{
+    FEvents = Value;
+    UpdateWatch();
 }

@@ -52,7 +52,7 @@ class TComPortEvent;
 class TComRegistry;
 class TComIniFile;
 
-class TCustomComPort : public QObject {
+class TCustomComPort : public QObject, private TComHandlerOwner {
     Q_OBJECT
 public:
     explicit TCustomComPort(QObject *parent = nullptr);
@@ -111,7 +111,9 @@ public:
     void SetBuffer(const TComBuffer &Value);
 
     TComEvents Events() const { return FEvents; }
-    void SetEvents(TComEvents Value) { FEvents = Value; }
+    /// Whether an event thread runs is decided at Open; on a port that runs one, the thread
+    /// waits for the new set (of those that someone listens to) from now on.
+    void SetEvents(TComEvents Value);
     TSyncMethod SyncMethod() const { return FSyncMethod; }
     /// Code 14 on an open port.
     void SetSyncMethod(TSyncMethod Value);
@@ -149,6 +151,10 @@ public:
     // Linux: evRxFlag never fires (a terminal cannot spot EventChar without consuming it);
     // modem-line, error and break events need a driver with TIOCMIWAIT and line counters
     // (pseudo-terminals have neither). evRxChar fires when bytes arrive, not while they wait.
+    // The event thread waits only for the events that a handler, a registered link or a
+    // subclass's Do method can hear (with TriggersOnRxChar off, evRxChar always); assigning
+    // a handler or registering a link widens the wait at once. An event that nobody hears
+    // costs no wake-up, and a line error that no OnError hears stays for LastErrors.
     TComHandler<TRxCharEvent> OnRxChar;
     TComHandler<TRxBufEvent> OnRxBuf;
     TComHandler<TNotifyEvent> OnTxEmpty;
@@ -303,6 +309,13 @@ private:
     bool PlainDispatch() const;
     /// The hidden receiver's message handler.
     void WindowMethod(const TComPortEvent &Message);
+    void HandlerChanged() override { UpdateWatch(); }
+    /// The events of Events that someone hears: what the event thread must wait for.
+    TComEvents ListenedEvents() const;
+    /// Tells the event thread's source what to wait for now.
+    void UpdateWatch();
+    /// A finished read takes the pending line errors only for someone who can hear them.
+    bool ErrorsHeard() const;
     void StartEventThread();
     void StopEventThread();
     /// What an event source watches for Events, with this port's input size and rate.
@@ -361,6 +374,7 @@ private:
     std::unique_ptr<TComAsyncQueue> FReadQueue;  ///< while open
     std::unique_ptr<TComAsyncQueue> FWriteQueue;
     TLineErrorCounts FErrorBase;
+    std::atomic<bool> FNoErrorCounts{false}; ///< the open device keeps no counters: not asked again
 };
 
 /// The port object as placed on a form; it adds no behaviour.

@@ -170,11 +170,17 @@ int TCustomComPort::WaitForAsync(PAsync &AsyncPtr)
         CallException(a.Kind == okWrite ? CE_WriteFailed + 1 : CE_ReadFailed + 1, err);
         return 0;
     }
-    if (a.Kind == okRead) {
-        // Asking for the queue also takes the driver's pending line errors, links or not.
-        if (FHandle >= 0 && InputCount() == 0)
-            SendSignalToLink(leRx, false);
-    } else if (a.Data) {
+    if (a.Kind == okRead && FHandle >= 0) {
+        // Only links hear that the input ran dry. Asking for the queue takes the driver's
+        // pending line errors, which matters only to someone who hears them: without such a
+        // listener they stay for LastErrors, and the read asks the driver nothing more.
+        if (FLinked.load(std::memory_order_acquire)) {
+            if (InputCount() == 0)
+                SendSignalToLink(leRx, false);
+        } else if (ErrorsHeard()) {
+            CollectErrors(false);
+        }
+    } else if (a.Kind == okWrite && a.Data) {
         // Only what went out: a write cut short by its timeout did not send the rest.
         TxNotifyLink(a.Data, std::min(a.Done, a.Size));
     }

@@ -22,11 +22,17 @@ TComSignals TCustomComPort::Signals()
 
 TComErrors TCustomComPort::CollectErrors(bool Report)
 {
+    // Drivers without counters (pseudo-terminals, many USB adapters) report no errors; such a
+    // device is asked once per open.
+    if (FNoErrorCounts && FHandle >= 0)
+        return {};
     TLineErrorCounts now;
     const int err = FBackend->ErrorCounts(FHandle, now);
     if (err != 0) {
-        // Drivers without counters (pseudo-terminals, many USB adapters) report no errors.
-        if (Report && !(FHandle >= 0 && FBackend->IsUnsupportedByDevice(err)))
+        const bool unsupported = FHandle >= 0 && FBackend->IsUnsupportedByDevice(err);
+        if (unsupported)
+            FNoErrorCounts = true;
+        else if (Report)
             CallException(CE_ClearComFailed + 1, err);
         return {};
     }

@@ -100,10 +100,20 @@ using TRxBufEvent = std::function<void(QObject *Sender, const void *Buffer, int 
 using TComErrorEvent = std::function<void(QObject *Sender, TComErrors Errors)>;
 using TComSignalEvent = std::function<void(QObject *Sender, bool OnOff)>;
 
+/// Told whenever one of its handlers is assigned or cleared.
+class TComHandlerOwner {
+public:
+    virtual void HandlerChanged() = 0;
+
+protected:
+    ~TComHandlerOwner() = default;
+};
+
 /// A port's line-event handler: the function type F that also tells, from any thread,
 /// whether it is assigned. The event thread asks so that it can leave the port's thread
 /// alone when a batch has no one to hear it; reading the function itself there would race
-/// with an assignment on the port's thread.
+/// with an assignment on the port's thread. Each assignment tells the owner, so that the
+/// port can widen or narrow what its event thread waits for.
 template <typename F>
 class TComHandler : public F {
 public:
@@ -130,8 +140,16 @@ public:
 
     /// Any thread.
     bool Assigned() const { return FAssigned.load(std::memory_order_acquire); }
+    /// The owner stays with the handler: copying a handler copies only the function.
+    void SetOwner(TComHandlerOwner *Owner) { FOwner = Owner; }
 
 private:
-    void Sync() { FAssigned.store(bool(static_cast<const F &>(*this)), std::memory_order_release); }
+    void Sync()
+    {
+        FAssigned.store(bool(static_cast<const F &>(*this)), std::memory_order_release);
+        if (FOwner)
+            FOwner->HandlerChanged();
+    }
     std::atomic<bool> FAssigned{false};
+    TComHandlerOwner *FOwner = nullptr;
 };

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -116,6 +117,12 @@ void ReadWorkflow(double idealMs)
         TPeer peer({QStringLiteral("--pace")});
         TfrmMain window(nullptr, {peer.Path()});
         window.show();
+        // The first paint of a new window is not the workflow's: let it happen before the clock.
+        QElapsedTimer shown;
+        shown.start();
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && shown.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();
         QElapsedTimer t;
         t.start();
         window.tbUpload->click();

@@ -2,7 +2,9 @@
 //
 // One epoll set holds the device (edge-triggered), a stop eventfd and a wake-up eventfd.
 // The thread sleeps in poll() on that set and never on a timer, except while written bytes
-// are still queued (then it looks again when they should have left):
+// are still queued (then it looks again when they should have left). It asks the device only
+// for what is watched (SetWatched): with nothing watched, received bytes, written bytes and
+// line changes do not wake it, and only a hang-up, a stop or a change of the watch does.
 //   evRxChar    the device signalled input and the queue holds bytes it did not hold before
 //               (more bytes, or the port has read since): bytes left unread wake nobody.
 //   evRx80Full  the input count reached 80 % of the input size at such a wake-up.
@@ -78,7 +80,10 @@ void Drain(int Fd)
 
 class TUnixEventSource final : public TComEventSource {
 public:
-    TUnixEventSource(int Handle, const TEventSetup &Setup) : FHandle(Handle), FSetup(Setup) {}
+    TUnixEventSource(int Handle, const TEventSetup &Setup)
+        : FHandle(Handle), FSetup(Setup), FWanted(Setup.Events.ToBits())
+    {
+    }
 
     int Start()
     {
@@ -87,20 +92,22 @@ public:
         FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (FEpoll < 0 || FStop < 0 || FWake < 0)
             return errno;
-        epoll_event dev{EPOLLIN | EPOLLOUT | EPOLLET, {}};
+        FActive = TComEvents::FromBits(FWanted.load());
+        epoll_event dev{DeviceInterest(FActive), {}};
         dev.data.u32 = TagDevice;
         epoll_event wake{EPOLLIN, {}};
         wake.data.u32 = TagWake;
         if (epoll_ctl(FEpoll, EPOLL_CTL_ADD, FHandle, &dev) != 0
             || epoll_ctl(FEpoll, EPOLL_CTL_ADD, FWake, &wake) != 0)
             return errno;
+        // Asked once per open: a driver either keeps counters or it does not.
         serial_icounter_struct c{};
         FHaveCounts = Ioctl(FHandle, TIOCGICOUNT, &c) == 0;
         FBase = c;
         int bits = 0;
         if (Ioctl(FHandle, TIOCMGET, &bits) == 0)
             FLines = bits;
-        if (WatchesModem())
+        if (WatchesModem(FActive))
             StartModemWatch();
         return 0;
     }
@@ -117,6 +124,8 @@ public:
     {
         Events = {};
         Stopped = false;
+        if (int err = Follow())
+            return err;
         int timeout = TimeoutMs;
         if (FTxPending.load()) {
             const int drain = DrainMs();
@@ -140,6 +149,8 @@ public:
             for (int i = 0; i < n; ++i) {
                 if (got[i].data.u32 == TagWake) {
                     Drain(FWake);
+                    if (int err = Follow())
+                        return err;
                     continue;
                 }
                 if (got[i].events & (EPOLLHUP | EPOLLERR))
@@ -148,7 +159,7 @@ public:
             }
         }
         Collect(Events, device);
-        Events = Events & FSetup.Events;
+        Events = Events & FActive;
         return 0;
     }
 
@@ -156,17 +167,75 @@ public:
 
     void Written() override
     {
+        // Only a watcher of evTxEmpty needs to know; anyone else would wake for nothing.
+        if (!TComEvents::FromBits(FWanted.load()).Contains(evTxEmpty))
+            return;
         FTxPending.store(true);
         Kick(FWake);
     }
 
     void Consumed() override { FReads.fetch_add(1); }
 
-private:
-    bool WatchesModem() const
+    void SetWatched(TComEvents Events) override
     {
-        const TComEvents e = FSetup.Events;
+        if (FWanted.exchange(Events.ToBits()) != Events.ToBits())
+            Kick(FWake);
+    }
+
+private:
+    static bool WatchesModem(TComEvents e)
+    {
         return e.Contains(evCTS) || e.Contains(evDSR) || e.Contains(evRLSD) || e.Contains(evRing);
+    }
+
+    static bool WatchesCounts(TComEvents e)
+    {
+        return WatchesModem(e) || e.Contains(evError) || e.Contains(evBreak);
+    }
+
+    /// Readiness the device must wake the set for; a hang-up always does.
+    static quint32 DeviceInterest(TComEvents e)
+    {
+        quint32 interest = EPOLLET;
+        if (e.Contains(evRxChar) || e.Contains(evRx80Full))
+            interest |= EPOLLIN;
+        if (e.Contains(evTxEmpty))
+            interest |= EPOLLOUT;
+        return interest;
+    }
+
+    /// Event thread: brings the device's interest and the counters in line with the watch.
+    int Follow()
+    {
+        const TComEvents wanted = TComEvents::FromBits(FWanted.load());
+        if (wanted.ToBits() == FActive.ToBits())
+            return 0;
+        const TComEvents before = FActive;
+        FActive = wanted;
+        if (DeviceInterest(wanted) != DeviceInterest(before)) {
+            // Re-arming reports input that is already queued, so a new listener hears of it.
+            epoll_event dev{DeviceInterest(wanted), {}};
+            dev.data.u32 = TagDevice;
+            if (epoll_ctl(FEpoll, EPOLL_CTL_MOD, FHandle, &dev) != 0)
+                return errno;
+        }
+        if (!wanted.Contains(evTxEmpty))
+            FTxPending.store(false);
+        // Changes count from the moment someone listens, not from the open.
+        if (FHaveCounts && WatchesCounts(wanted) && !WatchesCounts(before)) {
+            serial_icounter_struct c{};
+            if (Ioctl(FHandle, TIOCGICOUNT, &c) == 0)
+                FBase = c;
+        }
+        if (WatchesModem(wanted) && !WatchesModem(before)) {
+            int bits = 0;
+            if (Ioctl(FHandle, TIOCMGET, &bits) == 0)
+                FLines = bits;
+            FModemChanged.store(false);
+            if (!FModem.joinable())
+                StartModemWatch();
+        }
+        return 0;
     }
 
     /// Queued output time at the line rate, plus slack for the driver: a driver may not wake
@@ -186,7 +255,7 @@ private:
 
     void Collect(TComEvents &Events, bool Device)
     {
-        if (Device) {
+        if (Device && (FActive.Contains(evRxChar) || FActive.Contains(evRx80Full))) {
             int count = 0;
             if (Ioctl(FHandle, FIONREAD, &count) == 0) {
                 const quint32 reads = FReads.load();
@@ -207,6 +276,8 @@ private:
                 Events.Include(evTxEmpty);
             }
         }
+        if (!WatchesCounts(FActive))
+            return;
         if (FHaveCounts) {
             serial_icounter_struct c{};
             if (Ioctl(FHandle, TIOCGICOUNT, &c) == 0) {
@@ -251,6 +322,8 @@ private:
             const int lines = TIOCM_CTS | TIOCM_DSR | TIOCM_CAR | TIOCM_RNG;
             while (!FModemStop.load()) {
                 if (ioctl(FHandle, TIOCMIWAIT, lines) == 0) {
+                    if (!WatchesModem(TComEvents::FromBits(FWanted.load())))
+                        continue; // nobody listens to the lines any more
                     FModemChanged.store(true);
                     Kick(FWake);
                 } else if (errno != EINTR) {
@@ -280,6 +353,8 @@ private:
 
     const int FHandle;
     const TEventSetup FSetup;
+    std::atomic<quint16> FWanted; ///< what listeners ask for, set from any thread
+    TComEvents FActive;           ///< what the set waits for now; event thread only
     int FEpoll = -1, FStop = -1, FWake = -1;
     std::atomic<bool> FTxPending{false};
     std::atomic<quint32> FReads{0};

@@ -3,7 +3,12 @@
 
 #include "tests/serial/FakeBackend.h"
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -67,6 +72,40 @@ void ExpectOpenBox(SensorWindow &s, const QString &Reason)
     EXPECT_EQ(s.boxes.Calls[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(s.boxes.Calls[0].Details, Reason);
     EXPECT_EQ(ConnectAndCheck(s), ConnectFailed);
+}
+
+// What the screen shows once the port is open, before the first request goes out: the locked
+// controls must already be drawn disabled, with no pass of the event loop in between.
+TEST(Connection, TheLockIsOnScreenBeforeTheFirstRequest)
+{
+    SensorWindow s;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&s.window));
+    QCoreApplication::processEvents();
+    auto screenshot = [&] {
+        return QGuiApplication::primaryScreen()->grabWindow(s.window.windowHandle()->winId()).toImage();
+    };
+    const QList<QWidget *> locked{s.window.tbUpload, s.window.tbDownload, s.window.gbWork, s.window.gbCal};
+    auto same = [&](const QImage &a, const QImage &b) {
+        for (QWidget *w : locked) {
+            const QRect r(w->mapTo(&s.window, QPoint(0, 0)), w->size());
+            if (a.copy(r) != b.copy(r))
+                return false;
+        }
+        return true;
+    };
+    const QImage unlocked = screenshot();
+    QImage atOpen, drawnAtOpen;
+    s.window.cpCOM->OnAfterOpen = [&](QObject *) {
+        EXPECT_TRUE(s.Requests().isEmpty());
+        atOpen = screenshot();
+        s.window.repaint(); // what the screen must show for the state the controls are in
+        drawnAtOpen = screenshot();
+    };
+    EXPECT_EQ(s.window.ConnectDevice(), ConnectOk);
+    ASSERT_FALSE(atOpen.isNull());
+    EXPECT_FALSE(same(unlocked, drawnAtOpen)); // the lock does change what is drawn
+    EXPECT_TRUE(same(atOpen, drawnAtOpen));
+    s.window.DisconnectDevice();
 }
 
 TEST(Connection, PortThatCannotBeOpenedShowsTheOpenMessageAndWhy)

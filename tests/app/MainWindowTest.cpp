@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QHash>
 #include <QSet>
 #include <QFrame>
 #include <QGroupBox>
@@ -220,4 +221,31 @@ TEST(MainWindow, SetGroupEnabledRepaintsEachControlAtOnce)
     SetGroupEnabled(false, w.gbCal); // no event loop pass in between
     for (QWidget *child : children)
         EXPECT_TRUE(counter.Painted.contains(child)) << child->objectName().toStdString();
+}
+
+// Locking the controls for a connection paints each group once, not once per control.
+TEST(MainWindow, LockingTheControlsPaintsEachGroupOnce)
+{
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    struct TPaintCounter : QObject {
+        QHash<QObject *, int> Paints;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++Paints[watched];
+            return false;
+        }
+    } counter;
+    const QList<QWidget *> painted{w.gbWork, w.gbCal, w.tbUpload, w.tbDownload, w.cmdCalOn};
+    for (QWidget *widget : painted)
+        widget->installEventFilter(&counter);
+    for (bool enabled : {false, true}) {
+        counter.Paints.clear();
+        w.SetDeviceControlsEnabled(enabled);
+        for (QWidget *widget : painted)
+            EXPECT_EQ(counter.Paints.value(widget), 1) << widget->objectName().toStdString() << enabled;
+    }
 }

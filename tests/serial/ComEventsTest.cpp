@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 QT_BEGIN_NAMESPACE
@@ -607,5 +608,118 @@ TEST(ComEvents, InputIsReadAwayWhenTriggersOnRxCharIsOff)
         // No handler, but the port's thread still takes the bytes from the driver.
         ASSERT_TRUE(PumpUntil([&] { return fake->ReadCalls >= 1; })) << int(mode);
         port.Close();
+    }
+}
+
+// The event thread waits only for what a handler, a link or a subclass hears, and every
+// subscription made while the port is open widens the wait at once.
+TEST(ComEvents, TheThreadWaitsOnlyForWhatSomeoneHears)
+{
+    auto listened = [](FakeBackend &f) {
+        std::lock_guard guard(f.EventQueue.Lock);
+        return f.EventQueue.Listened;
+    };
+    const auto nothing = [](QObject *) {};
+    const auto level = [](QObject *, bool) {};
+    const std::pair<std::function<void(TComPort &)>, TComEvents> cases[] = {
+        {[](TComPort &) {}, {}},
+        {[](TComPort &p) { p.OnRxChar = [](QObject *, int) {}; }, {evRxChar}},
+        {[](TComPort &p) { p.OnRxBuf = [](QObject *, const void *, int) {}; }, {evRxChar}},
+        {[](TComPort &p) { p.SetTriggersOnRxChar(false); }, {evRxChar}}, // bytes are read away
+        {[&](TComPort &p) { p.OnTxEmpty = nothing; p.OnRing = nothing; }, {evTxEmpty, evRing}},
+        {[&](TComPort &p) { p.OnCTSChange = level; p.OnError = [](QObject *, TComErrors) {}; },
+         {evCTS, evError}},
+        {[&](TComPort &p) { p.OnRx80Full = nothing; p.OnBreak = nothing; p.OnRLSDChange = level; },
+         {evRx80Full, evBreak, evRLSD}},
+        {[&](TComPort &p) { p.OnRing = nothing; p.OnBreak = nothing; p.SetEvents({evRing, evDSR}); },
+         {evRing}},
+        {[&](TComPort &p) { p.OnRing = nothing; p.OnRing = nullptr; }, {}},
+    };
+    int i = 0;
+    for (const auto &[listen, expected] : cases) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        port.SetBackend(fake);
+        port.Open();
+        EXPECT_TRUE(listened(*fake).Empty()) << i;
+        listen(port);
+        EXPECT_EQ(listened(*fake).ToBits(), expected.ToBits()) << i;
+        port.Close();
+        ++i;
+    }
+
+    // A link may take up any handler later: it hears everything, until it goes.
+    auto fake = std::make_shared<FakeBackend>();
+    TComPort port;
+    TComLink link;
+    port.SetBackend(fake);
+    port.Open();
+    port.RegisterLink(&link);
+    EXPECT_EQ(listened(*fake).ToBits(), AllComEvents.ToBits());
+    port.UnRegisterLink(&link);
+    EXPECT_TRUE(listened(*fake).Empty());
+    port.Close();
+
+    // A subclass's own Do methods may hear anything.
+    auto subFake = std::make_shared<FakeBackend>();
+    RxCountingPort sub;
+    sub.SetBackend(subFake);
+    sub.Open();
+    EXPECT_EQ(listened(*subFake).ToBits(), AllComEvents.ToBits());
+}
+
+// On a terminal, what nobody watches wakes nobody: input, output and its draining leave the
+// wait asleep until its time-out; watching input from another thread ends it at once with
+// the bytes already waiting.
+TEST(ComEvents, AnUnwatchedLineLeavesTheWaitAsleep)
+{
+    PtyPort p(smThreadSync, {});
+    p.Port.Open();
+    int err = 0;
+    TEventSetup setup;
+    setup.Events = AllComEvents;
+    std::unique_ptr<TComEventSource> source = p.Port.Backend().CreateEventSource(p.Port.Handle(), setup, err);
+    ASSERT_TRUE(source) << err;
+    source->SetWatched({});
+    TComEvents got;
+    bool stopped = false;
+    ASSERT_EQ(source->Wait(got, 0, -1, stopped), 0); // takes the change of watch
+    p.Pty.Send("unheard");
+    p.Port.Write("out", 3);
+    source->Written();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(source->Wait(got, 300, -1, stopped), 0);
+    EXPECT_TRUE(got.Empty());
+    EXPECT_GE(clock.elapsed(), 290); // only a wake-up could end it earlier
+
+    std::thread subscriber([&] {
+        QThread::msleep(50);
+        source->SetWatched({evRxChar});
+    });
+    clock.restart();
+    got = {};
+    for (int i = 0; i < 3 && got.Empty(); ++i) // the change itself may wake it once
+        ASSERT_EQ(source->Wait(got, 5000, -1, stopped), 0);
+    subscriber.join();
+    EXPECT_EQ(got, TComEvents{evRxChar});
+    EXPECT_LT(clock.elapsed(), 4000);
+}
+
+// Through the port in each delivery mode: a handler assigned while the port is open hears
+// bytes that then arrive, although the thread slept through the ones before.
+TEST(ComEvents, AHandlerAssignedLaterOnATerminalHearsInEveryMode)
+{
+    for (TSyncMethod mode : Modes) {
+        PtyPort p(mode);
+        p.Port.Open();
+        p.Pty.Send("a");
+        QThread::msleep(20);
+        std::atomic<int> heard{0};
+        p.Port.OnRxBuf = [&](QObject *, const void *, int Count) { heard += Count; };
+        p.Port.SetTriggersOnRxChar(false);
+        p.Pty.Send("bc");
+        ASSERT_TRUE(PumpUntil([&] { return heard >= 2; })) << int(mode);
+        p.Port.Close();
     }
 }

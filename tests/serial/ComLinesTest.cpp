@@ -71,18 +71,68 @@ TEST(ComLines, ErrorsAreReadAndCleared)
     EXPECT_EQ(port.InputCount(), 5);
     EXPECT_TRUE(port.LastErrors().Empty());
 
-    // So does every finished read, whether or not links listen.
+    // A finished read takes them only while an OnError handler could hear them; otherwise
+    // they wait for LastErrors.
     fake->Counts.Frame = 10;
     char byte = 0;
     EXPECT_EQ(port.Read(&byte, 1), 0);
+    EXPECT_EQ(port.LastErrors(), TComErrors({ceFrame}));
+    port.OnError = [](QObject *, TComErrors) {};
+    fake->Counts.Frame = 11;
+    EXPECT_EQ(port.Read(&byte, 1), 0);
     EXPECT_TRUE(port.LastErrors().Empty());
 
-    // A driver without counters reports none; one whose counters fail is an error.
-    fake->CountsError = ENOTTY;
-    EXPECT_TRUE(port.LastErrors().Empty());
+    // Counters that fail are an error; a driver without them reports none and is not asked
+    // again until the port opens anew.
     fake->CountsError = EIO;
     EXPECT_EQ(ExpectComError([&] { port.LastErrors(); }).WinCode(), EIO);
+    fake->CountsError = ENOTTY;
+    EXPECT_TRUE(port.LastErrors().Empty());
+    const int asked = fake->ErrorCountCalls;
+    fake->CountsError = EIO;
+    EXPECT_TRUE(port.LastErrors().Empty());
+    EXPECT_EQ(port.Read(&byte, 1), 0);
+    EXPECT_EQ(port.InputCount(), 5);
+    EXPECT_EQ(fake->ErrorCountCalls, asked);
+    port.Close();
+    port.Open();
+    EXPECT_EQ(ExpectComError([&] { port.LastErrors(); }).WinCode(), EIO);
     EXPECT_FALSE(port.SetBackend(std::make_shared<FakeBackend>())); // not while open
+}
+
+// A finished read asks the driver only for what someone hears: the queue for links (the
+// receive-idle report), the error counters for an OnError handler.
+TEST(ComLines, AFinishedReadAsksOnlyWhatIsHeard)
+{
+    TComLink link;
+    const struct {
+        const char *Name;
+        std::function<void(TComPort &)> Listen;
+        int InputCounts, ErrorCounts;
+    } cases[] = {
+        {"nobody", [](TComPort &) {}, 0, 0},
+        {"a link", [&](TComPort &p) { p.RegisterLink(&link); }, 1, 1},
+        {"OnError", [](TComPort &p) { p.OnError = [](QObject *, TComErrors) {}; }, 0, 1},
+        {"OnError, no error events", [](TComPort &p) {
+             p.OnError = [](QObject *, TComErrors) {};
+             p.SetEvents({evRxChar});
+         }, 0, 0},
+    };
+    for (const auto &c : cases) {
+        auto fake = std::make_shared<FakeBackend>();
+        TComPort port;
+        port.SetBackend(fake);
+        port.Open();
+        c.Listen(port);
+        const int inputs = fake->InputCountCalls, errors = fake->ErrorCountCalls;
+        char byte = 0;
+        port.Read(&byte, 1);
+        EXPECT_EQ(fake->InputCountCalls - inputs, c.InputCounts) << c.Name;
+        EXPECT_EQ(fake->ErrorCountCalls - errors, c.ErrorCounts) << c.Name;
+        port.Close();
+        if (c.InputCounts)
+            port.UnRegisterLink(&link);
+    }
 }
 
 TEST(ComLines, OutputHeldByCtsShowsInTheStateFlags)

@@ -18,7 +18,8 @@ struct FakeEventQueue {
     std::condition_variable Cond;
     std::deque<TComEvents> Batches;
     int Sources = 0;   ///< event sources created so far
-    TComEvents Watched; ///< events the last source was asked to watch
+    TComEvents Watched; ///< events the last source was set up with
+    TComEvents Listened; ///< what the port last asked the source to wait for
 
     void Push(TComEvents Events)
     {
@@ -57,6 +58,11 @@ public:
     }
     void Written() override {}
     void Consumed() override {}
+    void SetWatched(TComEvents Events) override
+    {
+        std::lock_guard guard(FQueue.Lock);
+        FQueue.Listened = Events;
+    }
 
 private:
     FakeEventQueue &FQueue;
@@ -74,6 +80,7 @@ public:
     int OutQueued = 0;  ///< output count
     int ApplyError = 0; ///< errno Apply fails with
     std::atomic<int> ReadCalls{0}; ///< reads asked of the device (any thread)
+    std::atomic<int> InputCountCalls{0}, ErrorCountCalls{0};
     TLineSettings Applied;
     int Applies = 0;
     FakeEventQueue EventQueue;
@@ -102,7 +109,12 @@ public:
         Ready = Stopped = false;
         return 0;
     }
-    int InputCount(int Handle, int &Count) override { Count = Queued; return Valid(Handle); }
+    int InputCount(int Handle, int &Count) override
+    {
+        ++InputCountCalls;
+        Count = Queued;
+        return Valid(Handle);
+    }
     int OutputCount(int Handle, int &Count) override { Count = OutQueued; return Valid(Handle); }
     int Purge(int Handle, bool, bool) override { return Valid(Handle); }
     int ModemLines(int Handle, TComSignals &Out) override
@@ -116,6 +128,7 @@ public:
     int TransmitChar(int Handle, quint8) override { return Valid(Handle); }
     int ErrorCounts(int Handle, TLineErrorCounts &Out) override
     {
+        ++ErrorCountCalls;
         Out = Counts;
         return Handle != FakeHandle ? EBADF : CountsError;
     }
