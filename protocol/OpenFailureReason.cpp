@@ -1,4 +1,4 @@
-#include "app/OpenFailureReason.h"
+#include "protocol/OpenFailureReason.h"
 
 #include <system_error>
 
@@ -52,4 +52,16 @@ QString OpenFailureReason(const TComOpenFailure &F)
     return QStringLiteral("Системная ошибка %1: %2.")
         .arg(F.Error)
         .arg(QString::fromStdString(std::system_category().message(F.Error)));
+}
+
+QString OpenFailureStatus(const TComOpenFailure &F)
+{
+    switch (F.Reason) {
+    case TComOpenFailure::ofNoPermission: return QStringLiteral("no permission");
+    case TComOpenFailure::ofBusy: return QStringLiteral("busy");
+    case TComOpenFailure::ofGone: return QStringLiteral("no such port");
+    case TComOpenFailure::ofNotTerminal: return QStringLiteral("not a terminal");
+    case TComOpenFailure::ofOther: break;
+    }
+    return QStringLiteral("cannot open");
 }
