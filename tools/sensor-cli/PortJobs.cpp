@@ -1,15 +1,16 @@
 #include "tools/sensor-cli/PortJobs.h"
 
 #include "protocol/Commands.h"
+#include "protocol/OpenFailureReason.h"
 #include "protocol/Workflows.h"
-#include "serial/ComError.h"
-#include "serial/ComPort.h"
+#include "serial/ComPortInfo.h"
 #include "serial/ExceptionDisplay.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
 
-#include <cerrno>
+#include <QFileInfo>
+
 #include <functional>
 
 namespace {
@@ -19,36 +20,38 @@ QString Hex4(quint16 value)
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
 }
 
-/// Why the port did not open, asked of the port once more (the connection keeps only its
-/// message for the user).
-TPortOutcome OpenFailure(const QString &name)
+/// The line went away while connecting: neither "no sensor" nor another type of device.
+bool LineLost(TPortOutcome &out, const QString &message)
 {
-    TPortOutcome out;
     out.Code = ExitNoPort;
-    TComPort probe;
-    probe.SetPort(name);
-    try {
-        probe.Open();
-        probe.Close();
-        out.Status = QStringLiteral("cannot open");
-    } catch (const EComPort &e) {
-        switch (e.WinCode()) {
-        case EBUSY: out.Status = QStringLiteral("busy"); break;
-        case ENOENT: out.Status = QStringLiteral("no such port"); break;
-        case ENOTTY: out.Status = QStringLiteral("not a terminal"); break;
-        default: out.Status = QStringLiteral("cannot open"); out.Detail = e.Message(); break;
-        }
-    }
-    return out;
+    out.Status = QStringLiteral("line lost");
+    out.Detail = message;
+    return false;
 }
 
 /// ConnectDevice, and on failure what it means for the port.
 bool Connect(TSensorHost &host, TPortOutcome &out)
 {
-    const int result = ConnectDevice(host);
+    int result = ConnectFailed;
+    try {
+        result = ConnectDevice(host);
+    } catch (...) {
+        const QString message = CurrentExceptionMessage();
+        host.Console().Message(host.Port(), message);
+        try {
+            DisconnectDevice(host);
+        } catch (...) {
+            // The same line, gone: already said.
+        }
+        return LineLost(out, message);
+    }
     if (result == ConnectOk)
         return true;
     DisconnectDevice(host); // as the window does: the port is closed already
+    if (host.Opened() && !QFileInfo::exists(ComDevicePath(host.Port()))) {
+        // An adapter pulled during the handshake may only fall silent.
+        return LineLost(out, QStringLiteral("the device is gone"));
+    }
     if (result == ConnectUnsupported) {
         out.Code = ExitWrongType;
         out.Status = QStringLiteral("wrong device type");
@@ -56,10 +59,9 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
             ? QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()))
             : QStringLiteral("no identification");
     } else if (!host.Opened()) {
-        const TPortOutcome failure = OpenFailure(host.Port());
-        out.Code = failure.Code;
-        out.Status = failure.Status;
-        out.Detail = failure.Detail;
+        out.Code = ExitNoPort;
+        out.Status = OpenFailureStatus(host.OpenFailure());
+        out.Detail = OpenFailureReason(host.OpenFailure());
     } else {
         out.Code = ExitNoSensor;
         out.Status = QStringLiteral("no sensor");
@@ -183,8 +185,7 @@ TPortOutcome WritePort(TSensorHost &host, const TFieldTexts &values, bool verify
                 continue;
             }
             if (!SameValue(field, sent[field], host.FieldText(field)))
-                out.Differences << QStringLiteral("%1: sent %2, sensor holds %3")
-                                       .arg(FieldName(field), sent[field], host.FieldText(field));
+                out.Differences << TDifference{field, sent[field], host.FieldText(field)};
         }
         if (!out.Differences.isEmpty() && out.Code == ExitOk) {
             out.Code = ExitDifferent;

@@ -31,3 +31,10 @@ void TSensorHost::DeviceIdentified(quint16 Type, quint16 Firmware)
     FDeviceType = Type;
     FFirmware = Firmware;
 }
+
+void TSensorHost::OpenFailedBox(const QString &Text, const QString &Caption, int Error)
+{
+    // Asked at once: a second open later could find the port in another state.
+    FOpenFailure = DiagnoseOpenFailure(FPort, Error);
+    ErrorBox(Text, Caption);
+}
