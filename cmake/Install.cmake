@@ -80,5 +80,6 @@ add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging
 
 # `cmake --build build --target uninstall` takes back the last install from this build.
 add_custom_target(uninstall
-  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt -DPREFIX=${CMAKE_INSTALL_PREFIX}
+          -DARCH=${CMAKE_LIBRARY_ARCHITECTURE} -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
   COMMENT "Removing the installed files")

@@ -77,8 +77,13 @@ cmake -S "$root/serial-only" -B "$root/serial-only/build" -G Ninja -DCMAKE_PREFI
 cmake --build "$root/serial-only/build" >/dev/null || fail "the moved package does not build"
 echo "the CMake package moved to $moved builds the serial part alone"
 
-# The uninstall target takes everything back, folders included.
+# Uninstalling takes every file back and the folders of ours; the shared ones stay.
 mv "$moved" "$prefix" && rmdir "$root/elsewhere"
-cmake -DMANIFEST="$build/install_manifest.txt" -P "$src/cmake/Uninstall.cmake" >/dev/null
-[ ! -e "$root/usr" ] || fail "uninstall left $(find "$root/usr" | wc -l) entries behind"
-echo "uninstall removed every file and folder"
+arch=$(basename "$(dirname "$(dirname "$cmakedir")")")
+DESTDIR=$root cmake -DMANIFEST="$build/install_manifest.txt" -DPREFIX=/usr/local -DARCH="$arch" \
+  -P "$src/cmake/Uninstall.cmake" >/dev/null
+[ -z "$(find "$root/usr" -not -type d)" ] || fail "uninstall left files: $(find "$root/usr" -not -type d)"
+left=$(cd "$prefix" && find . -mindepth 1 -type d | sort | tr '\n' ' ')
+[ "$left" = "./bin ./include ./lib ./lib/$arch ./share ./share/applications ./share/bash-completion ./share/bash-completion/completions ./share/doc ./share/icons ./share/icons/hicolor ./share/man ./share/man/man1 ./share/metainfo " ] \
+  || fail "uninstall left these folders: $left"
+echo "uninstall removed every file and its own folders"
