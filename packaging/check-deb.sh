@@ -36,7 +36,7 @@ got=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$out/root/usr/bin/tq
 [ "$got" = "tq-configurator $version" ] || fail "packaged tq-configurator --version printed '$got'"
 
 command -v lintian >/dev/null || fail "lintian is not installed"
-lintian --fail-on error --allow-root --suppress-tags-from-file /dev/null "$app" "$dev" >"$out/lintian.txt" 2>&1 \
+lintian --fail-on error --display-info --allow-root --suppress-tags-from-file /dev/null "$app" "$dev" >"$out/lintian.txt" 2>&1 \
   || { cat "$out/lintian.txt"; fail "lintian found errors"; }
 cat "$out/lintian.txt"
 # What a distribution build would have: hardening and the multiarch folders.
