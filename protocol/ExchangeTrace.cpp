@@ -34,6 +34,16 @@ quint16 U16At(const QByteArray &bytes, qsizetype at)
     return quint16(quint8(bytes[at]) | quint8(bytes[at + 1]) << 8);
 }
 
+QString DiscardText(TDiscardReason reason)
+{
+    switch (reason) {
+    case drStale: return QStringLiteral("stale, before the request");
+    case drLate: return QStringLiteral("late reply to an earlier request");
+    case drNotItsAnswer: return QStringLiteral("too short to carry its value");
+    }
+    return {};
+}
+
 /// The value a payload carries for the command, "" when it has none or too few bytes.
 QString DecodeValue(quint8 code, const QByteArray &payload)
 {
@@ -146,10 +156,12 @@ void TExchangeTrace::ExchangeFailed(const TCustomComPort &port, const QByteArray
     Line(port, '<', {}, RequestName(request, false) + QStringLiteral(" error: ") + error);
 }
 
-void TExchangeTrace::Discarded(const TCustomComPort &port, const QByteArray &bytes)
+void TExchangeTrace::BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+                                    TDiscardReason reason)
 {
-    if (FWithDiscarded)
-        Line(port, '<', bytes, QStringLiteral("discarded"));
+    if (!FWithDiscarded)
+        return;
+    Line(port, '<', bytes, RequestName(request, false) + QStringLiteral(" discarded: ") + DiscardText(reason));
 }
 
 void TExchangeTrace::Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what)

@@ -10,7 +10,11 @@
 //       16.533 /dev/pts/3 < 06 06 00 28 00 17 | CMD_SET_INERT_T_WORK write complete = 40
 //       18.140 /dev/pts/3 < 15 04 00 17 | SAVE_CONF NAK
 //     1014.020 /dev/pts/4 < - | PING time-out
-//     1016.301 /dev/pts/4 < 55 AA | discarded
+//
+// Bytes thrown away instead of answering a request get a "<" line of their own, with the
+// request they were kept from and why:
+//
+//     1561.300 /dev/pts/4 < 06 06 00 19 00 17 | CMD_SET_INERT_T_CALIB read discarded: late reply to an earlier request
 
 #include "protocol/ExchangeObserver.h"
 
@@ -34,9 +38,10 @@ public:
     void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
                        int result) override;
     void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+                        TDiscardReason reason) override;
 
-    /// Bytes the line delivered that belong to no reply; traced only when asked for.
-    void Discarded(const TCustomComPort &port, const QByteArray &bytes);
+    /// Whether discarded bytes are traced (on by default; -v of tq-sensor leaves them out).
     void SetWithDiscarded(bool on) { FWithDiscarded = on; }
 
 private:

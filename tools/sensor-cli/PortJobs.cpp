@@ -3,7 +3,9 @@
 #include "protocol/Commands.h"
 #include "protocol/OpenFailureReason.h"
 #include "protocol/Workflows.h"
+#include "serial/ComOpenFailure.h"
 #include "serial/ComPortInfo.h"
+#include "serial/ComPortName.h"
 #include "serial/ExceptionDisplay.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/SensorHost.h"
@@ -11,6 +13,7 @@
 
 #include <QFileInfo>
 
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -18,6 +21,23 @@ namespace {
 QString Hex4(quint16 value)
 {
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+/// Why a network port did not open, from the error of that open: asking again would be a new
+/// connection to the server.
+TPortOutcome NetOpenFailure(const QString &name, int error)
+{
+    TPortOutcome out;
+    out.Code = ExitNoPort;
+    const TComOpenFailure f = DiagnoseOpenFailure(name, error);
+    out.Status = OpenFailureStatus(f);
+    if (f.Reason == TComOpenFailure::ofServerBusy)
+        out.Detail = f.ServerText;
+    else if (f.Reason == TComOpenFailure::ofOther && error > 0)
+        out.Detail = QString::fromLocal8Bit(std::strerror(error));
+    if (out.Detail.isEmpty() && f.Reason != TComOpenFailure::ofOther)
+        out.Detail = f.DevicePath;
+    return out;
 }
 
 /// The line went away while connecting: neither "no sensor" nor another type of device.
@@ -48,7 +68,7 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
     if (result == ConnectOk)
         return true;
     DisconnectDevice(host); // as the window does: the port is closed already
-    if (host.Opened() && !QFileInfo::exists(ComDevicePath(host.Port()))) {
+    if (host.Opened() && !IsNetPortName(host.Port()) && !QFileInfo::exists(ComDevicePath(host.Port()))) {
         // An adapter pulled during the handshake may only fall silent.
         return LineLost(out, QStringLiteral("the device is gone"));
     }
@@ -59,9 +79,15 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
             ? QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()))
             : QStringLiteral("no identification");
     } else if (!host.Opened()) {
+        if (IsNetPortName(host.Port())) {
+            const TPortOutcome failure = NetOpenFailure(host.Port(), host.OpenError());
+            out.Status = failure.Status;
+            out.Detail = failure.Detail;
+        } else {
+            out.Status = OpenFailureStatus(host.OpenFailure());
+            out.Detail = OpenFailureReason(host.OpenFailure());
+        }
         out.Code = ExitNoPort;
-        out.Status = OpenFailureStatus(host.OpenFailure());
-        out.Detail = OpenFailureReason(host.OpenFailure());
     } else {
         out.Code = ExitNoSensor;
         out.Status = QStringLiteral("no sensor");

@@ -35,6 +35,7 @@ void TSensorHost::DeviceIdentified(quint16 Type, quint16 Firmware)
 void TSensorHost::OpenFailedBox(const QString &Text, const QString &Caption, int Error)
 {
     // Asked at once: a second open later could find the port in another state.
+    FOpenError = Error;
     FOpenFailure = DiagnoseOpenFailure(FPort, Error);
     ErrorBox(Text, Caption);
 }

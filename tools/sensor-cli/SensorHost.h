@@ -34,6 +34,8 @@ public:
     TFieldTexts &Fields() { return FFields; }
     /// The port opened at least once (a failed connection then failed at the sensor).
     bool Opened() const { return FOpened; }
+    /// The errno of the last open that failed, -1 when unknown.
+    int OpenError() const { return FOpenError; }
     bool Identified() const { return FIdentified; }
     quint16 DeviceType() const { return FDeviceType; }
     quint16 Firmware() const { return FFirmware; }
@@ -51,6 +53,7 @@ private:
     QStringList FMessages;
     TComOpenFailure FOpenFailure;
     bool FOpened = false;
+    int FOpenError = -1;
     bool FIdentified = false;
     quint16 FDeviceType = 0;
     quint16 FFirmware = 0;

@@ -54,3 +54,10 @@ void TToolObserver::ExchangeFailed(const TCustomComPort &port, const QByteArray 
     if (IsCalibrationRun(request))
         FConsole.EndWait(port.Port());
 }
+
+void TToolObserver::BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+                                   TDiscardReason reason)
+{
+    for (TExchangeTrace *trace : FTraces)
+        trace->BytesDiscarded(port, request, bytes, reason);
+}

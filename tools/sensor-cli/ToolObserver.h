@@ -18,6 +18,8 @@ public:
     void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
                        int result) override;
     void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+                        TDiscardReason reason) override;
 
 private:
     TConsole &FConsole;

@@ -49,7 +49,8 @@ QString OptionList(const QList<QCommandLineOption> &options)
 TToolOptions::TToolOptions()
     : Output({QStringLiteral("o"), QStringLiteral("output")},
              QStringLiteral("read: save the seven values to this settings file, only when all of them were read. "
-                            "With several ports the name must contain {port}, which becomes each port's name."),
+                            "With several ports the name must contain {port}, which becomes each port's name "
+                            "(a network port gives e.g. rfc2217-10.0.0.5-4001)."),
              QStringLiteral("FILE.tqx")),
       Set(QStringLiteral("set"),
           QStringLiteral("write: send VALUE for FIELD (see Fields); may be repeated, and wins over the file."),
@@ -93,8 +94,9 @@ Read, write, calibrate and find capacitive level sensors on serial ports.
 
 tq-sensor does from a terminal or a script what the configurator window does by hand, with
 the same commands, messages, time-outs and settings files. A PORT is a device name (ttyUSB0),
-a path (/dev/ttyUSB0) or a stable name (/dev/serial/by-id/...). Several ports in one command
-are served at the same time, each over its own connection; the command ends with one line
+a path (/dev/ttyUSB0), a stable name (/dev/serial/by-id/...) or a line behind a serial
+device server: rfc2217://HOST:PORT or tcp://HOST:PORT (see Network ports). Several ports in
+one command are served at the same time, each over its own connection; the command ends with one line
 per port and a summary on standard output.
 
 Commands:
@@ -132,9 +134,27 @@ Output:
   Standard output has one line per port in the order given, "PORT: STATUS VALUES...", then a
   summary. STATUS is ok, sensor, busy, no such port, not a terminal, no permission, cannot
   open, line lost, no sensor, wrong device type, command failed, differs, file error or
-  error; a port that did not open is followed by the reason in parentheses. Standard error
+  error; for a network port also refused, unknown host, no answer, not an RFC 2217 server or
+  closed by the server. A port that did not open is followed by the reason in parentheses. Standard error
   has the system's own messages (in Russian), exactly as the window shows them, each after
   "PORT: ".
+
+Network ports:
+  rfc2217://HOST:PORT  Telnet with the com-port option (RFC 2217), as serial device servers
+                       and ser2net's telnet(rfc2217) accepter offer it: the line settings
+                       (9600 8N1, no flow control) are sent to the server and its answers
+                       checked, so they reach the far UART.
+  tcp://HOST:PORT      Raw bytes: the line settings are the server's own configuration; set
+                       the server's line to 9600 8N1.
+
+  HOST is a name, an IPv4 address or an IPv6 address in brackets ([::1]). A name with any
+  other scheme is refused as a usage error. A server that closes the connection during a
+  command ends that port with "error"; nothing reconnects by itself.
+
+Security:
+  RFC 2217 and raw TCP carry no authentication and no encryption: anyone who reaches the
+  server's port can drive the sensors behind it. Bind the server to loopback or to a separate
+  management network, never to a network others share.
 
 JSON output:
   With --json standard output is one JSON object instead, with these members:
@@ -166,7 +186,8 @@ Exit status:
   0   every port succeeded (find: at least one sensor was found)
   1   a command timed out, was refused or failed in the sensor
   2   the command line or a value on it is wrong
-  3   a port is missing, busy, cannot be opened or was lost while connecting
+  3   a port is missing, busy, cannot be opened (or its server cannot be reached) or was
+      lost while connecting
   4   no sensor answered (find: none on any port)
   5   the device is of another type, or did not identify itself
   6   a settings file could not be read or written, or a path is not a regular file
@@ -183,6 +204,7 @@ Examples:
   $ tq-sensor write ttyUSB0 --set hysteresis=7.5 --set work_inertia=40
   $ tq-sensor calibrate on ttyUSB0 --time 20000
   $ tq-sensor find --json
+  $ tq-sensor read rfc2217://127.0.0.1:4001 tcp://[::1]:4002
 
 Report bugs to: support@brenholtgroup.com
 )");
