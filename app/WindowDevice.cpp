@@ -5,7 +5,7 @@
 #include "app/FieldFocus.h"
 #include "app/GroupEnable.h"
 #include "app/MessageBox.h"
-#include "app/OpenFailureReason.h"
+#include "protocol/OpenFailureReason.h"
 #include "app/WaitCursor.h"
 #include "serial/ComPort.h"
 

@@ -2,6 +2,12 @@
 # serial component as a library with its headers, CMake package and pkg-config files.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+# Libraries, pkg-config and CMake files in the multiarch folder (lib/x86_64-linux-gnu) where the
+# system has one, for the package's /usr as for /usr/local, whose multiarch folder is searched too.
+option(TQ_MULTIARCH_LIBDIR "Install libraries into lib/<multiarch>" ON)
+if(TQ_MULTIARCH_LIBDIR AND CMAKE_LIBRARY_ARCHITECTURE)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE})
+endif()
 
 # Programs -----------------------------------------------------------------------------------
 set(TQ_PROGRAMS tq-configurator tq-sensor-sim)
@@ -39,11 +45,18 @@ set_target_properties(tq_serial_widgets PROPERTIES EXPORT_NAME Widgets POSITION_
 add_library(TQSerial::Serial ALIAS tq_serial)
 add_library(TQSerial::Widgets ALIAS tq_serial_widgets)
 
-install(TARGETS tq_serial tq_serial_widgets EXPORT TQSerialTargets
+# Two export sets, so that users of the serial part alone never need Qt Widgets.
+install(TARGETS tq_serial EXPORT TQSerialTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT devel
+  FILE_SET HEADERS DESTINATION ${TQ_SERIAL_INCLUDEDIR} COMPONENT devel)
+install(TARGETS tq_serial_widgets EXPORT TQSerialWidgetsTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT devel
   FILE_SET HEADERS DESTINATION ${TQ_SERIAL_INCLUDEDIR} COMPONENT devel)
 set(TQ_SERIAL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/TQSerial)
-install(EXPORT TQSerialTargets NAMESPACE TQSerial:: DESTINATION ${TQ_SERIAL_CMAKEDIR} COMPONENT devel)
+foreach(set TQSerialTargets TQSerialWidgetsTargets)
+  install(EXPORT ${set} NAMESPACE TQSerial:: DESTINATION ${TQ_SERIAL_CMAKEDIR} COMPONENT devel)
+endforeach()
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/FindSimpleIni.cmake DESTINATION ${TQ_SERIAL_CMAKEDIR} COMPONENT devel)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TQSerialConfig.cmake.in
   ${PROJECT_BINARY_DIR}/TQSerialConfig.cmake INSTALL_DESTINATION ${TQ_SERIAL_CMAKEDIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/TQSerialConfigVersion.cmake
@@ -64,3 +77,9 @@ endforeach()
 add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)
 add_subdirectory(${PROJECT_SOURCE_DIR}/examples/echo-line ${PROJECT_BINARY_DIR}/examples/echo-line)
 add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging)
+
+# `cmake --build build --target uninstall` takes back the last install from this build.
+add_custom_target(uninstall
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt -DPREFIX=${CMAKE_INSTALL_PREFIX}
+          -DARCH=${CMAKE_LIBRARY_ARCHITECTURE} -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
+  COMMENT "Removing the installed files")

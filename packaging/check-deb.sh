@@ -23,7 +23,8 @@ for f in ./usr/bin/tq-configurator ./usr/bin/tq-sensor-sim ./usr/share/applicati
   grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
 done
 dev_contents=$(dpkg-deb --contents "$dev")
-grep -q ' ./usr/lib/cmake/TQSerial/TQSerialConfig.cmake$' <<<"$dev_contents" || fail "no CMake package in $dev"
+grep -qE ' ./usr/lib/[a-z0-9_]+-linux-gnu[a-z]*/cmake/TQSerial/TQSerialConfig.cmake$' <<<"$dev_contents" || fail "no multiarch CMake package in $dev"
+grep -qE ' ./usr/lib/[a-z0-9_]+-linux-gnu[a-z]*/pkgconfig/tqserial.pc$' <<<"$dev_contents" || fail "no multiarch pkg-config file in $dev"
 # Computed from the binaries, not typed in: the Qt libraries must show up.
 depends=$(dpkg-deb --field "$app" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends lacks the Qt libraries: $depends"
@@ -34,8 +35,10 @@ dpkg-deb -x "$app" "$out/root"
 got=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$out/root/usr/bin/tq-configurator" --version)
 [ "$got" = "tq-configurator $version" ] || fail "packaged tq-configurator --version printed '$got'"
 
-if command -v lintian >/dev/null; then
-  lintian --fail-on error --allow-root --suppress-tags-from-file /dev/null "$app" "$dev" || fail "lintian found errors"
-else
-  fail "lintian is not installed"
-fi
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian --fail-on error --display-info --allow-root --suppress-tags-from-file /dev/null "$app" "$dev" >"$out/lintian.txt" 2>&1 \
+  || { cat "$out/lintian.txt"; fail "lintian found errors"; }
+cat "$out/lintian.txt"
+# What a distribution build would have: hardening and the multiarch folders.
+if grep -E 'hardening-no-|pkg-config-multi-arch|multiarch' "$out/lintian.txt"; then fail "lintian: hardening or multiarch tags"; fi
+for deb in "$app" "$dev"; do echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"; done

@@ -52,3 +52,38 @@ ${CXX:-c++} -std=c++20 "$src/examples/echo-line/main.cpp" -o "$root/echo-line-pc
   $(pkg-config --cflags --libs tqserial) || fail "the example does not build with pkg-config"
 "$root/example/tq-echo-line" 2>/dev/null && fail "the example accepted no port"
 echo "example built against $prefix with CMake and pkg-config"
+
+# The CMake package is relocatable: no path of this machine or this install in it, and a copy
+# moved to another prefix serves the serial part alone without Qt Widgets being asked for.
+cmakedir=$(dirname "$(find "$prefix" -name TQSerialConfig.cmake)")
+case $cmakedir in "$prefix"/lib/*-linux-gnu*/cmake/TQSerial) ;; *) fail "CMake package not in the multiarch folder: $cmakedir" ;; esac
+if grep -rlE "$root|$build|/usr/lib/[^ \"]*\.(so|a)" "$cmakedir"; then fail "the CMake package names absolute paths"; fi
+moved=$root/elsewhere/opt
+mkdir -p "$moved" && cp -a "$prefix/." "$moved/" && rm -rf "$prefix"
+cat >"$root/serial-only.cmake" <<'CM'
+cmake_minimum_required(VERSION 3.25)
+project(serial-only LANGUAGES CXX)
+find_package(TQSerial REQUIRED COMPONENTS Serial)
+if(TARGET TQSerial::Widgets OR Qt6Widgets_FOUND)
+  message(FATAL_ERROR "the Serial component pulled in Qt Widgets")
+endif()
+add_executable(tq-echo-line ${SRC}/main.cpp)
+set_target_properties(tq-echo-line PROPERTIES CXX_STANDARD 20)
+target_link_libraries(tq-echo-line PRIVATE TQSerial::Serial)
+CM
+mkdir -p "$root/serial-only" && cp "$root/serial-only.cmake" "$root/serial-only/CMakeLists.txt"
+cmake -S "$root/serial-only" -B "$root/serial-only/build" -G Ninja -DCMAKE_PREFIX_PATH="$moved" \
+  -DSRC="$src/examples/echo-line" >/dev/null || fail "the moved package does not configure"
+cmake --build "$root/serial-only/build" >/dev/null || fail "the moved package does not build"
+echo "the CMake package moved to $moved builds the serial part alone"
+
+# Uninstalling takes every file back and the folders of ours; the shared ones stay.
+mv "$moved" "$prefix" && rmdir "$root/elsewhere"
+arch=$(basename "$(dirname "$(dirname "$cmakedir")")")
+DESTDIR=$root cmake -DMANIFEST="$build/install_manifest.txt" -DPREFIX=/usr/local -DARCH="$arch" \
+  -P "$src/cmake/Uninstall.cmake" >/dev/null
+[ -z "$(find "$root/usr" -not -type d)" ] || fail "uninstall left files: $(find "$root/usr" -not -type d)"
+left=$(cd "$prefix" && find . -mindepth 1 -type d | sort | tr '\n' ' ')
+[ "$left" = "./bin ./include ./lib ./lib/$arch ./share ./share/applications ./share/bash-completion ./share/bash-completion/completions ./share/doc ./share/icons ./share/icons/hicolor ./share/man ./share/man/man1 ./share/metainfo " ] \
+  || fail "uninstall left these folders: $left"
+echo "uninstall removed every file and its own folders"

@@ -223,3 +223,10 @@ QString FormatReal(float value)
     }
     return negative ? u'-' + out : out;
 }
+
+QString FormatShortest(float value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return QString::fromLatin1(text, end - text);
+}

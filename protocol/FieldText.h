@@ -46,3 +46,8 @@ QString FormatInt(qint32 value);
 /// no trailing zeros, fixed notation from 0.00001 up to 15 integer digits, else "1,5E-7" style.
 /// A NaN is "NAN", or "NAN(0xFFC00000)" with its bit pattern when it is not the plain quiet one.
 QString FormatReal(float value);
+
+/// The shortest text with "." as separator, whatever the locale, that reads back as the same
+/// single-precision value ("7.5", "0.1", "1e-07"): for scripts and traces, not for the fields.
+/// Only for finite values.
+QString FormatShortest(float value);

@@ -46,9 +46,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tq-sensor-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TQ_FILE_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated capacitive level sensor on a serial line."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("device"), QStringLiteral("Serve this terminal instead of a new pseudo-terminal."), QStringLiteral("[device]"));
     parser.addOptions({
         {QStringLiteral("pace"), QStringLiteral("Take the 9600 baud line time for every byte.")},

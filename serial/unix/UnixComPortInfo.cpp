@@ -29,11 +29,21 @@ QString DeviceName(const QString &Entry)
     return QFileInfo(Entry).fileName();
 }
 
-/// The name of the driver a sysfs device is bound to.
+QString LinkName(const QString &Path)
+{
+    const QFileInfo link(Path);
+    return link.isSymLink() ? QFileInfo(link.symLinkTarget()).fileName() : QString();
+}
+
+/// The name of the driver that runs the port. Newer kernels put the serial core's own port
+/// and controller devices (bus serial-base, drivers "port" and "ctrl") between the tty and
+/// the UART; their names say nothing, so the UART's own driver is taken from above them.
 QString DriverOf(const QString &DeviceDir)
 {
-    const QFileInfo link(DeviceDir + QStringLiteral("/driver"));
-    return link.isSymLink() ? QFileInfo(link.symLinkTarget()).fileName() : QString();
+    QString dir = DeviceDir;
+    for (int depth = 0; depth < 3 && LinkName(dir + QStringLiteral("/subsystem")) == QLatin1String("serial-base"); ++depth)
+        dir = QFileInfo(dir).path();
+    return LinkName(dir + QStringLiteral("/driver"));
 }
 
 /// The serial core's port type numbers that on-board UARTs report.

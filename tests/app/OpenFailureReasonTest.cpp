@@ -1,6 +1,6 @@
 // The reason and remedy below the open box, for each thing the system can show.
 
-#include "app/OpenFailureReason.h"
+#include "protocol/OpenFailureReason.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,32 +1,100 @@
 #include "tools/sensor-cli/Console.h"
 
-#include <QStringList>
-
 #include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
-TConsole::TConsole(bool progress) : FProgress(progress) {}
+namespace {
+
+/// The terminal's size; 80 by 24 when it does not say.
+void TerminalSize(int &columns, int &lines)
+{
+    winsize size{};
+    const bool known = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0;
+    columns = known && size.ws_col > 0 ? size.ws_col : 80;
+    lines = known && size.ws_row > 0 ? size.ws_row : 24;
+}
+
+QString Seconds(double s)
+{
+    return QString::number(s, 'f', 1);
+}
+
+using TShownWaits = QList<QPair<QString, QPair<double, double>>>;
+
+/// The status block's rows for a terminal `columns` wide and `lines` high: one per port,
+/// "calibrating PORT 1.2 of 20.0 s", shortened to fit; when they would not fit the height,
+/// one row for all of them.
+QStringList StatusRows(const TShownWaits &waits, int columns, int lines)
+{
+    // The last column stays free: a character written there leaves the cursor in a state in
+    // which terminals disagree about the next line end.
+    const int width = std::max(columns - 1, 1);
+    QStringList rows;
+    if (waits.size() >= lines) {
+        double longest = 0;
+        for (const auto &wait : waits)
+            longest = std::max(longest, wait.second.second);
+        rows << QStringLiteral("calibrating %1 ports, up to %2 s").arg(waits.size()).arg(Seconds(longest)).left(width);
+        return rows;
+    }
+    for (const auto &[port, times] : waits) {
+        QString row = QStringLiteral("calibrating %1 %2 of %3 s").arg(port, Seconds(times.first), Seconds(times.second));
+        if (row.size() > width)
+            row = QStringLiteral("%1 %2/%3 s").arg(port, Seconds(times.first), Seconds(times.second));
+        rows << row.left(width);
+    }
+    return rows;
+}
+
+} // namespace
+
+TConsole::TConsole(bool progress, const QStringList &ports) : FProgress(progress)
+{
+    for (const QString &port : ports)
+        FWaits.emplace_back().Port = port;
+}
+
+TConsole::TWait *TConsole::Find(const QString &port)
+{
+    for (TWait &wait : FWaits)
+        if (wait.Port == port)
+            return &wait;
+    FWaits.emplace_back().Port = port;
+    return &FWaits.back();
+}
 
 void TConsole::Message(const QString &port, const QString &text)
 {
+    Line(port + QStringLiteral(": ") + text);
+}
+
+void TConsole::Line(const QString &text)
+{
     std::lock_guard guard(FLock);
     ClearStatus();
-    std::fprintf(stderr, "%s: %s\n", port.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    QByteArray bytes = text.toLocal8Bit();
+    if (!bytes.endsWith('\n'))
+        bytes.append('\n');
+    Write(bytes);
     DrawStatus();
 }
 
 void TConsole::BeginWait(const QString &port, qint64 expectedMs)
 {
     std::lock_guard guard(FLock);
-    TWait &wait = FWaits[port];
+    TWait &wait = *Find(port);
+    wait.Running = true;
     wait.Since.start();
     wait.ExpectedMs = expectedMs;
+    ClearStatus();
     DrawStatus();
 }
 
 void TConsole::EndWait(const QString &port)
 {
     std::lock_guard guard(FLock);
-    FWaits.erase(port);
+    Find(port)->Running = false;
     ClearStatus();
     DrawStatus();
 }
@@ -34,28 +102,41 @@ void TConsole::EndWait(const QString &port)
 void TConsole::Tick()
 {
     std::lock_guard guard(FLock);
+    ClearStatus();
     DrawStatus();
+}
+
+void TConsole::Write(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
 }
 
 void TConsole::ClearStatus()
 {
-    if (!FStatusShown)
+    if (FRowsShown == 0)
         return;
-    std::fputs("\r\033[K", stderr);
-    FStatusShown = false;
+    // From the last row up to the first, which leaves the cursor where the block began.
+    QByteArray clear("\r\033[K");
+    for (int i = 1; i < FRowsShown; ++i)
+        clear += "\033[A\r\033[K";
+    Write(clear);
+    FRowsShown = 0;
 }
 
 void TConsole::DrawStatus()
 {
-    if (!FProgress || FWaits.empty())
+    if (!FProgress)
         return;
-    QStringList parts;
-    for (const auto &[port, wait] : FWaits)
-        parts << QStringLiteral("%1 %2 of %3 s")
-                     .arg(port)
-                     .arg(double(wait.Since.elapsed()) / 1000.0, 0, 'f', 1)
-                     .arg(double(wait.ExpectedMs) / 1000.0, 0, 'f', 1);
-    std::fprintf(stderr, "\r\033[Kcalibrating: %s", parts.join(QStringLiteral(", ")).toLocal8Bit().constData());
-    std::fflush(stderr);
-    FStatusShown = true;
+    TShownWaits waits;
+    for (const TWait &wait : FWaits)
+        if (wait.Running)
+            waits.append({wait.Port, {double(wait.Since.elapsed()) / 1000.0, double(wait.ExpectedMs) / 1000.0}});
+    if (waits.isEmpty())
+        return;
+    int columns = 0, lines = 0;
+    TerminalSize(columns, lines);
+    const QStringList rows = StatusRows(waits, columns, lines);
+    Write(rows.join(QLatin1Char('\n')).toLocal8Bit());
+    FRowsShown = int(rows.size());
 }

@@ -1,17 +1,18 @@
 #include "tools/sensor-cli/PortJobs.h"
 
 #include "protocol/Commands.h"
+#include "protocol/OpenFailureReason.h"
 #include "protocol/Workflows.h"
-#include "serial/ComError.h"
 #include "serial/ComOpenFailure.h"
+#include "serial/ComPortInfo.h"
 #include "serial/ComPortName.h"
-#include "serial/ComPort.h"
 #include "serial/ExceptionDisplay.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
 
-#include <cerrno>
+#include <QFileInfo>
+
 #include <cstring>
 #include <functional>
 
@@ -29,56 +30,48 @@ TPortOutcome NetOpenFailure(const QString &name, int error)
     TPortOutcome out;
     out.Code = ExitNoPort;
     const TComOpenFailure f = DiagnoseOpenFailure(name, error);
-    switch (f.Reason) {
-    case TComOpenFailure::ofRefused: out.Status = QStringLiteral("refused"); break;
-    case TComOpenFailure::ofUnknownHost: out.Status = QStringLiteral("unknown host"); break;
-    case TComOpenFailure::ofNoAnswer: out.Status = QStringLiteral("no answer"); break;
-    case TComOpenFailure::ofNotRfc2217: out.Status = QStringLiteral("not an RFC 2217 server"); break;
-    case TComOpenFailure::ofServerBusy:
-        out.Status = QStringLiteral("busy");
+    out.Status = OpenFailureStatus(f);
+    if (f.Reason == TComOpenFailure::ofServerBusy)
         out.Detail = f.ServerText;
-        break;
-    case TComOpenFailure::ofServerClosed: out.Status = QStringLiteral("closed by the server"); break;
-    default:
-        out.Status = QStringLiteral("cannot open");
-        out.Detail = error > 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
-        break;
-    }
+    else if (f.Reason == TComOpenFailure::ofOther && error > 0)
+        out.Detail = QString::fromLocal8Bit(std::strerror(error));
     if (out.Detail.isEmpty() && f.Reason != TComOpenFailure::ofOther)
         out.Detail = f.DevicePath;
     return out;
 }
 
-/// Why the port did not open, asked of the port once more (the connection keeps only its
-/// message for the user).
-TPortOutcome OpenFailure(const QString &name)
+/// The line went away while connecting: neither "no sensor" nor another type of device.
+bool LineLost(TPortOutcome &out, const QString &message)
 {
-    TPortOutcome out;
     out.Code = ExitNoPort;
-    TComPort probe;
-    probe.SetPort(name);
-    try {
-        probe.Open();
-        probe.Close();
-        out.Status = QStringLiteral("cannot open");
-    } catch (const EComPort &e) {
-        switch (e.WinCode()) {
-        case EBUSY: out.Status = QStringLiteral("busy"); break;
-        case ENOENT: out.Status = QStringLiteral("no such port"); break;
-        case ENOTTY: out.Status = QStringLiteral("not a terminal"); break;
-        default: out.Status = QStringLiteral("cannot open"); out.Detail = e.Message(); break;
-        }
-    }
-    return out;
+    out.Status = QStringLiteral("line lost");
+    out.Detail = message;
+    return false;
 }
 
 /// ConnectDevice, and on failure what it means for the port.
 bool Connect(TSensorHost &host, TPortOutcome &out)
 {
-    const int result = ConnectDevice(host);
+    int result = ConnectFailed;
+    try {
+        result = ConnectDevice(host);
+    } catch (...) {
+        const QString message = CurrentExceptionMessage();
+        host.Console().Message(host.Port(), message);
+        try {
+            DisconnectDevice(host);
+        } catch (...) {
+            // The same line, gone: already said.
+        }
+        return LineLost(out, message);
+    }
     if (result == ConnectOk)
         return true;
     DisconnectDevice(host); // as the window does: the port is closed already
+    if (host.Opened() && !IsNetPortName(host.Port()) && !QFileInfo::exists(ComDevicePath(host.Port()))) {
+        // An adapter pulled during the handshake may only fall silent.
+        return LineLost(out, QStringLiteral("the device is gone"));
+    }
     if (result == ConnectUnsupported) {
         out.Code = ExitWrongType;
         out.Status = QStringLiteral("wrong device type");
@@ -86,11 +79,15 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
             ? QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()))
             : QStringLiteral("no identification");
     } else if (!host.Opened()) {
-        const TPortOutcome failure = IsNetPortName(host.Port()) ? NetOpenFailure(host.Port(), host.OpenError())
-                                                                : OpenFailure(host.Port());
-        out.Code = failure.Code;
-        out.Status = failure.Status;
-        out.Detail = failure.Detail;
+        if (IsNetPortName(host.Port())) {
+            const TPortOutcome failure = NetOpenFailure(host.Port(), host.OpenError());
+            out.Status = failure.Status;
+            out.Detail = failure.Detail;
+        } else {
+            out.Status = OpenFailureStatus(host.OpenFailure());
+            out.Detail = OpenFailureReason(host.OpenFailure());
+        }
+        out.Code = ExitNoPort;
     } else {
         out.Code = ExitNoSensor;
         out.Status = QStringLiteral("no sensor");
@@ -214,8 +211,7 @@ TPortOutcome WritePort(TSensorHost &host, const TFieldTexts &values, bool verify
                 continue;
             }
             if (!SameValue(field, sent[field], host.FieldText(field)))
-                out.Differences << QStringLiteral("%1: sent %2, sensor holds %3")
-                                       .arg(FieldName(field), sent[field], host.FieldText(field));
+                out.Differences << TDifference{field, sent[field], host.FieldText(field)};
         }
         if (!out.Differences.isEmpty() && out.Code == ExitOk) {
             out.Code = ExitDifferent;

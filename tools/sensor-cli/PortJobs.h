@@ -8,6 +8,13 @@
 
 class TSensorHost;
 
+/// A value --verify found the sensor holding differently, both in the window's text forms.
+struct TDifference {
+    TDeviceField Field;
+    QString Sent;
+    QString Held;
+};
+
 /// How one port ended.
 struct TPortOutcome {
     QString Port;
@@ -15,7 +22,7 @@ struct TPortOutcome {
     QString Status;          ///< "ok", "busy", "no sensor", "command failed", ...
     QString Detail;          ///< what was found: "type 0x5451 firmware 0x0103", a file error, ...
     TFieldTexts Values;      ///< every value known at the end, in the window's text forms
-    QStringList Differences; ///< --verify: "hysteresis: sent 60, sensor holds 50"
+    QList<TDifference> Differences; ///< --verify
 };
 
 /// open, COMM_MODE on, PING, ID, COMM_MODE off.

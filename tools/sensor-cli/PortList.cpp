@@ -2,10 +2,10 @@
 
 #include "serial/ComPortInfo.h"
 
-QList<TListedPort> ListSerialPorts()
+QList<TListedPort> ListSerialPorts(const QString &root)
 {
     QList<TListedPort> ports;
-    for (const TComPortInfo &info : ComPortInfos())
-        ports << TListedPort{info.Name, info.DevicePath, ComPortDescription(info)};
+    for (const TComPortInfo &info : ComPortInfos(root))
+        ports << TListedPort{info.Name, info.DevicePath, ComPortDescription(info), info.ById};
     return ports;
 }

@@ -25,15 +25,17 @@ void TSensorHost::ErrorBox(const QString &text, const QString &)
     FConsole.Message(FPort, text);
 }
 
-void TSensorHost::OpenFailedBox(const QString &text, const QString &caption, int error)
-{
-    FOpenError = error;
-    ErrorBox(text, caption);
-}
-
 void TSensorHost::DeviceIdentified(quint16 Type, quint16 Firmware)
 {
     FIdentified = true;
     FDeviceType = Type;
     FFirmware = Firmware;
+}
+
+void TSensorHost::OpenFailedBox(const QString &Text, const QString &Caption, int Error)
+{
+    // Asked at once: a second open later could find the port in another state.
+    FOpenError = Error;
+    FOpenFailure = DiagnoseOpenFailure(FPort, Error);
+    ErrorBox(Text, Caption);
 }

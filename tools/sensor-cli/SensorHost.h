@@ -5,6 +5,7 @@
 
 #include "protocol/Connection.h"
 #include "protocol/Timer.h"
+#include "serial/ComOpenFailure.h"
 #include "serial/ComPort.h"
 #include "tools/sensor-cli/SensorFields.h"
 
@@ -22,11 +23,11 @@ public:
     QString FieldText(TDeviceField field) const override { return FFields[field]; }
     void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
     void ErrorBox(const QString &text, const QString &caption) override;
-    void OpenFailedBox(const QString &text, const QString &caption, int error) override;
     QString ChosenPort() const override { return FPort; }
     void SetDeviceControlsEnabled(bool) override {}
     void SetWaitCursor(bool) override {}
     void DeviceIdentified(quint16 Type, quint16 Firmware) override;
+    void OpenFailedBox(const QString &Text, const QString &Caption, int Error) override;
 
     const QString &Port() const { return FPort; }
     TConsole &Console() { return FConsole; }
@@ -38,6 +39,8 @@ public:
     bool Identified() const { return FIdentified; }
     quint16 DeviceType() const { return FDeviceType; }
     quint16 Firmware() const { return FFirmware; }
+    /// Why the port did not open, as the system showed it when it failed.
+    const TComOpenFailure &OpenFailure() const { return FOpenFailure; }
     /// Every message shown so far, in order.
     const QStringList &Messages() const { return FMessages; }
 
@@ -48,6 +51,7 @@ private:
     TTimer FTimer;
     TFieldTexts FFields;
     QStringList FMessages;
+    TComOpenFailure FOpenFailure;
     bool FOpened = false;
     int FOpenError = -1;
     bool FIdentified = false;

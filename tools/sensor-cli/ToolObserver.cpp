@@ -16,12 +16,17 @@ bool IsCalibrationRun(const QByteArray &request)
 }
 } // namespace
 
-TToolObserver::TToolObserver(TConsole &console, TExchangeTrace *trace) : FConsole(console), FTrace(trace) {}
+TToolObserver::TToolObserver(TConsole &console, std::vector<TExchangeTrace *> traces) : FConsole(console)
+{
+    for (TExchangeTrace *trace : traces)
+        if (trace)
+            FTraces.push_back(trace);
+}
 
 void TToolObserver::RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs)
 {
-    if (FTrace)
-        FTrace->RequestSent(port, request, written, timeoutMs);
+    for (TExchangeTrace *trace : FTraces)
+        trace->RequestSent(port, request, written, timeoutMs);
     if (written > 0 && IsCalibrationRun(request)) {
         // The sensor takes the averaging time it reported back, which is in the field now.
         qint64 expected = timeoutMs;
@@ -36,16 +41,16 @@ void TToolObserver::RequestSent(const TCustomComPort &port, const QByteArray &re
 void TToolObserver::ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
                                   int result)
 {
-    if (FTrace)
-        FTrace->ExchangeEnded(port, request, reply, result);
+    for (TExchangeTrace *trace : FTraces)
+        trace->ExchangeEnded(port, request, reply, result);
     if (IsCalibrationRun(request))
         FConsole.EndWait(port.Port());
 }
 
 void TToolObserver::ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error)
 {
-    if (FTrace)
-        FTrace->ExchangeFailed(port, request, error);
+    for (TExchangeTrace *trace : FTraces)
+        trace->ExchangeFailed(port, request, error);
     if (IsCalibrationRun(request))
         FConsole.EndWait(port.Port());
 }
@@ -53,6 +58,6 @@ void TToolObserver::ExchangeFailed(const TCustomComPort &port, const QByteArray 
 void TToolObserver::BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
                                    TDiscardReason reason)
 {
-    if (FTrace)
-        FTrace->BytesDiscarded(port, request, bytes, reason);
+    for (TExchangeTrace *trace : FTraces)
+        trace->BytesDiscarded(port, request, bytes, reason);
 }

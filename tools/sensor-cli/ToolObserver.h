@@ -1,16 +1,18 @@
 #pragma once
-// What tq-sensor watches of every transaction: the trace file, if asked for, and the start and
-// end of each calibration run for the status line.
+// What tq-sensor watches of every transaction: the traces asked for (a file, standard error),
+// and the start and end of each calibration run for the status block.
 
 #include "protocol/ExchangeObserver.h"
+
+#include <vector>
 
 class TConsole;
 class TExchangeTrace;
 
 class TToolObserver : public TExchangeObserver {
 public:
-    /// `trace` may be null.
-    TToolObserver(TConsole &console, TExchangeTrace *trace);
+    /// Null entries of `traces` are left out.
+    TToolObserver(TConsole &console, std::vector<TExchangeTrace *> traces);
 
     void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) override;
     void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
@@ -21,5 +23,5 @@ public:
 
 private:
     TConsole &FConsole;
-    TExchangeTrace *FTrace;
+    std::vector<TExchangeTrace *> FTraces;
 };

@@ -6,6 +6,7 @@
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/ParallelPorts.h"
 #include "tools/sensor-cli/PortList.h"
+#include "tools/sensor-cli/Report.h"
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
 #include "tools/sensor-cli/ToolObserver.h"
@@ -14,10 +15,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -41,6 +39,11 @@ void Print(const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stdout);
 }
 
+void Print(const QByteArray &utf8)
+{
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+}
+
 struct TCommandLine {
     QString Command;
     QStringList Ports;
@@ -50,6 +53,7 @@ struct TCommandLine {
     bool Json = false;
     bool CalibrateOn = false;
     QString Trace;
+    int Verbosity = 0; ///< -1 quiet, 1 the exchanges on standard error, 2 also discarded bytes
 };
 
 void SetValue(TCommandLine &line, TDeviceField field, const QString &text)
@@ -95,23 +99,24 @@ QString OutputFor(const TCommandLine &line, const QString &port)
 TCommandLine Parse(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, {}, QStringLiteral("FILE"));
-    const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("FIELD=VALUE"));
-    const QCommandLineOption verify(QStringLiteral("verify"), {});
-    const QCommandLineOption time(QStringLiteral("time"), {}, QStringLiteral("MS"));
-    const QCommandLineOption inert(QStringLiteral("inert"), {}, QStringLiteral("MS"));
-    const QCommandLineOption json(QStringLiteral("json"), {});
-    const QCommandLineOption trace(QStringLiteral("trace"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, output, set, verify, time, inert, json, trace});
+    const TToolOptions options;
+    const QCommandLineOption &output = options.Output, &set = options.Set, &verify = options.Verify,
+                             &time = options.Time, &inert = options.Inert, &json = options.Json,
+                             &trace = options.Trace;
+    parser.addOptions(options.All());
     if (!parser.parse(app.arguments()))
         throw TUsageError{parser.errorText()};
 
     TCommandLine line;
-    if (parser.isSet(help)) {
-        line.Command = QStringLiteral("help");
+    if (parser.isSet(options.Help) || parser.isSet(options.Version)) {
+        line.Command = parser.isSet(options.Help) ? QStringLiteral("help") : QStringLiteral("version");
         return line;
     }
+    const qsizetype verbose = parser.optionNames().count(QStringLiteral("v"))
+        + parser.optionNames().count(QStringLiteral("verbose"));
+    if (verbose > 0 && parser.isSet(options.Quiet))
+        throw TUsageError{QStringLiteral("-q and -v exclude each other")};
+    line.Verbosity = parser.isSet(options.Quiet) ? -1 : int(std::min<qsizetype>(verbose, 2));
     QStringList args = parser.positionalArguments();
     if (args.isEmpty())
         throw TUsageError{QStringLiteral("no command given")};
@@ -135,6 +140,7 @@ TCommandLine Parse(const QCoreApplication &app)
     only(time, {"calibrate"});
     only(inert, {"calibrate"});
     only(trace, {"find", "read", "write", "calibrate"});
+    only(options.Verbose, {"find", "read", "write", "calibrate"});
 
     if (command == QLatin1String("ports")) {
         if (!args.isEmpty())
@@ -200,29 +206,13 @@ int ListPorts(const TCommandLine &line)
 {
     const QList<TListedPort> ports = ListSerialPorts();
     if (line.Json) {
-        QJsonArray list;
-        for (const TListedPort &port : ports)
-            list.append(QJsonObject{{QStringLiteral("name"), port.Name},
-                                    {QStringLiteral("path"), port.Path},
-                                    {QStringLiteral("description"), port.Description}});
-        Print(QString::fromUtf8(QJsonDocument(list).toJson()));
+        Print(PortsJson(ports));
         return ExitOk;
     }
-    for (const TListedPort &port : ports)
-        Print(QStringLiteral("%1\t%2%3\n").arg(port.Name, port.Path,
-                                               port.Description.isEmpty() ? QString() : QLatin1Char('\t') + port.Description));
-    if (ports.isEmpty())
+    Print(PortsText(ports));
+    if (ports.isEmpty() && line.Verbosity >= 0)
         std::fputs("tq-sensor: no serial ports found\n", stderr);
     return ExitOk;
-}
-
-QString ValuesText(const TFieldTexts &values)
-{
-    QStringList parts;
-    for (TDeviceField field : AllFields)
-        if (!values[field].isEmpty())
-            parts << FieldName(field) + QLatin1Char('=') + values[field];
-    return parts.join(QLatin1Char(' '));
 }
 
 /// The exit status of a multi-port run: that of the first failed port.
@@ -240,51 +230,19 @@ int RunStatus(const TCommandLine &line, const QList<TPortOutcome> &outcomes)
     return ExitOk;
 }
 
-void Report(const TCommandLine &line, const QList<TPortOutcome> &outcomes)
+/// A FIFO or device named as a file would block the first write or take the values: refused
+/// before any port is touched.
+void CheckFilePaths(const TCommandLine &line)
 {
-    const qsizetype good = std::count_if(outcomes.begin(), outcomes.end(), [](const TPortOutcome &o) { return o.Code == ExitOk; });
-    const bool find = line.Command == QLatin1String("find");
-    if (line.Json) {
-        QJsonArray ports;
-        for (const TPortOutcome &out : outcomes) {
-            QJsonObject values;
-            for (TDeviceField field : AllFields)
-                if (!out.Values[field].isEmpty())
-                    values.insert(FieldName(field), out.Values[field]);
-            QJsonObject port{{QStringLiteral("port"), out.Port},
-                             {QStringLiteral("status"), out.Status},
-                             {QStringLiteral("exit_code"), out.Code},
-                             {QStringLiteral("values"), values}};
-            if (!out.Detail.isEmpty())
-                port.insert(QStringLiteral("detail"), out.Detail);
-            if (!out.Differences.isEmpty())
-                port.insert(QStringLiteral("differences"), QJsonArray::fromStringList(out.Differences));
-            ports.append(port);
-        }
-        const QJsonObject doc{{QStringLiteral("command"), line.Command},
-                              {QStringLiteral("ports"), ports},
-                              {QStringLiteral("succeeded"), qint64(good)},
-                              {QStringLiteral("failed"), qint64(outcomes.size() - good)}};
-        Print(QString::fromUtf8(QJsonDocument(doc).toJson()));
-        return;
+    QStringList paths;
+    if (!line.Output.isEmpty())
+        for (const QString &port : line.Ports)
+            paths << OutputFor(line, port);
+    for (const QString &path : std::as_const(paths)) {
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile())
+            throw TFileError{path, QStringLiteral("not a regular file")};
     }
-    for (const TPortOutcome &out : outcomes) {
-        QStringList parts{out.Port + QLatin1Char(':'), out.Status};
-        if (!out.Detail.isEmpty())
-            parts << (out.Code == ExitOk ? out.Detail : QLatin1Char('(') + out.Detail + QLatin1Char(')'));
-        if (!find) {
-            const QString values = ValuesText(out.Values);
-            if (!values.isEmpty())
-                parts << values;
-        }
-        if (!out.Differences.isEmpty())
-            parts << QStringLiteral("[") + out.Differences.join(QStringLiteral("; ")) + QLatin1Char(']');
-        Print(parts.join(QLatin1Char(' ')) + QLatin1Char('\n'));
-    }
-    if (find)
-        Print(QStringLiteral("%1 of %2 ports have a sensor\n").arg(good).arg(outcomes.size()));
-    else
-        Print(QStringLiteral("%1 of %2 ports succeeded\n").arg(good).arg(outcomes.size()));
 }
 
 int RunOnSensors(TCommandLine &line)
@@ -297,6 +255,7 @@ int RunOnSensors(TCommandLine &line)
             return ExitNoPort;
         }
     }
+    CheckFilePaths(line);
     std::unique_ptr<TExchangeTrace> trace;
     if (!line.Trace.isEmpty()) {
         try {
@@ -306,8 +265,13 @@ int RunOnSensors(TCommandLine &line)
             return ExitFile;
         }
     }
-    TConsole console(isatty(STDERR_FILENO) == 1);
-    TToolObserver observer(console, trace.get());
+    TConsole console(line.Verbosity >= 0 && isatty(STDERR_FILENO) == 1, line.Ports);
+    std::unique_ptr<TExchangeTrace> shown;
+    if (line.Verbosity > 0) {
+        shown = std::make_unique<TExchangeTrace>([&console](const QString &text) { console.Line(text); });
+        shown->SetWithDiscarded(line.Verbosity > 1);
+    }
+    TToolObserver observer(console, {trace.get(), shown.get()});
     SetExchangeObserver(&observer);
 
     const TCommandLine &l = line;
@@ -321,20 +285,35 @@ int RunOnSensors(TCommandLine &line)
         return CalibratePort(host, l.Values, l.CalibrateOn);
     });
     SetExchangeObserver(nullptr);
-    Report(line, outcomes);
-    return RunStatus(line, outcomes);
+    if (line.Json)
+        Print(ReportJson(line.Command, outcomes));
+    else
+        Print(ReportText(line.Command, outcomes, line.Verbosity < 0));
+    const int status = RunStatus(line, outcomes);
+    const QString traceFailure = trace ? trace->Failure() : QString();
+    if (traceFailure.isEmpty())
+        return status;
+    std::fprintf(stderr, "tq-sensor: the trace is incomplete: %s\n", traceFailure.toLocal8Bit().constData());
+    return status == ExitOk ? ExitTrace : status;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Past a file-size limit a write then fails with EFBIG and is reported, instead of the
+    // signal ending the program in the middle of a settings file or a trace.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tq-sensor"));
     try {
         TCommandLine line = Parse(app);
         if (line.Command == QLatin1String("help")) {
-            Print(UsageText());
+            Print(UsageText(TToolOptions()));
+            return ExitOk;
+        }
+        if (line.Command == QLatin1String("version")) {
+            Print(QStringLiteral("tq-sensor " TQ_FILE_VERSION "\n"));
             return ExitOk;
         }
         if (line.Command == QLatin1String("ports"))

@@ -86,9 +86,9 @@ TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
                                        .toObject()
                                        .value(QStringLiteral("values"))
                                        .toObject();
-        const QJsonObject expected{{"work_inertia", "25"},   {"input_filter", "100"},       {"hysteresis", "5"},
-                                   {"calib_inertia", "100"}, {"averaging_time", "25000"}, {"cal_on", "3124"},
-                                   {"cal_off", "1187"}};
+        const QJsonObject expected{{"work_inertia", 25},   {"input_filter", 100},       {"hysteresis", 5},
+                                   {"calib_inertia", 100}, {"averaging_time", 25000}, {"cal_on", 3124},
+                                   {"cal_off", 1187}};
         EXPECT_EQ(values, expected);
         TFieldTexts saved;
         EXPECT_EQ(LoadSettingsImage(file, saved), QString());
@@ -113,11 +113,11 @@ TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
                                        .value(QStringLiteral("values"))
                                        .toObject();
         // The sent text stays where the sensor's answer did not come; the others are the sensor's.
-        EXPECT_EQ(values.value(QStringLiteral("work_inertia")).toString(), QStringLiteral("40"));
-        EXPECT_EQ(values.value(QStringLiteral("calib_inertia")).toString(), QStringLiteral("150"));
-        EXPECT_EQ(values.value(QStringLiteral("averaging_time")).toString(), QStringLiteral("250"));
-        EXPECT_EQ(values.value(QStringLiteral("input_filter")).toString(), QStringLiteral("300"));
-        EXPECT_EQ(values.value(QStringLiteral("hysteresis")).toString(), QStringLiteral("7"));
+        EXPECT_EQ(values.value(QStringLiteral("work_inertia")).toDouble(), 40);
+        EXPECT_EQ(values.value(QStringLiteral("calib_inertia")).toDouble(), 150);
+        EXPECT_EQ(values.value(QStringLiteral("averaging_time")).toDouble(), 250);
+        EXPECT_EQ(values.value(QStringLiteral("input_filter")).toDouble(), 300);
+        EXPECT_EQ(values.value(QStringLiteral("hysteresis")).toDouble(), 7);
         EXPECT_EQ(sensor.Sensor().Saved(), (TSensorParams{40, 300, 7.0f, 150, 250}));
         const QList<QByteArray> writes = {Frame(TCommand::CMD_SET_INERT_T_WORK, {40, 0}),
                                           Frame(TCommand::CMD_SET_INERT_T_CALIB, {150, 0}),

@@ -2,11 +2,13 @@
 // the files it writes, what the sensors received and how it exits.
 #include "CliRun.h"
 
+#include "app/Version.h"
 #include "serial/ComPort.h"
 #include "tools/Pty.h"
 #include "tools/SimulatedSensor.h"
 #include "tools/sensor-cli/ExitCodes.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +28,13 @@ namespace {
 
 const QString DefaultValues = QStringLiteral(
     "work_inertia=25 input_filter=100 hysteresis=5 calib_inertia=100 averaging_time=25000 cal_on=3124 cal_off=1187");
+
+QString BusyText(const QString &port)
+{
+    return QStringLiteral("Порт %1 занят другой программой: %2 (pid %3). Закройте её и попробуйте снова.")
+        .arg(port, QCoreApplication::applicationName().left(15))
+        .arg(QCoreApplication::applicationPid());
+}
 
 TSensorOptions Faulty(std::function<void(TSensorOptions &)> f)
 {
@@ -83,9 +92,13 @@ TEST(CliRead, PrintsSavesAndReportsTheSevenValuesOfOneSensor)
     EXPECT_EQ(port.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
     const QJsonObject values = port.value(QStringLiteral("values")).toObject();
     EXPECT_EQ(values.size(), 7);
-    EXPECT_EQ(values.value(QStringLiteral("averaging_time")).toString(), QStringLiteral("25000"));
-    EXPECT_EQ(values.value(QStringLiteral("hysteresis")).toString(), QStringLiteral("5"));
-    EXPECT_EQ(doc.value(QStringLiteral("succeeded")).toInt(), 1);
+    for (const QJsonValue &value : values)
+        EXPECT_TRUE(value.isDouble()) << json.Out.toStdString(); // numbers, never texts
+    EXPECT_EQ(values.value(QStringLiteral("averaging_time")).toInteger(), 25000);
+    EXPECT_EQ(values.value(QStringLiteral("hysteresis")).toDouble(), 5.0);
+    EXPECT_EQ(port.value(QStringLiteral("exit_code")).toInteger(-1), 0);
+    EXPECT_EQ(doc.value(QStringLiteral("succeeded")).toInteger(), 1);
+    EXPECT_EQ(doc.value(QStringLiteral("format")).toInteger(), 1);
 }
 
 TEST(CliRead, SeveralPortsRunTogetherAndAFailedOneIsReportedWithoutAFile)
@@ -162,6 +175,26 @@ TEST(CliWrite, VerifyReportsEveryValueTheSensorClamped)
     EXPECT_TRUE(run.Out.contains(sensor.Path() + QStringLiteral(": differs ")));
     EXPECT_TRUE(run.Out.contains(QStringLiteral("[work_inertia: sent 2, sensor holds 5; hysteresis: sent 60, sensor holds 50]"))) << run.Out.toStdString();
     EXPECT_TRUE(run.Out.contains(QStringLiteral("0 of 1 ports succeeded")));
+
+    // A locale with a decimal comma: the command line and the text output keep the window's
+    // form, the JSON document has numbers, the hysteresis as the shortest decimal of its value.
+    const TCliRun json = RunCli({QStringLiteral("write"), sensor.Path(), QStringLiteral("--set"), QStringLiteral("hysteresis=8,1"),
+                                 QStringLiteral("--set"), QStringLiteral("work_inertia=2"), QStringLiteral("--verify"),
+                                 QStringLiteral("--json")},
+                                [](QProcess &p) {
+                                    QProcessEnvironment env = p.processEnvironment();
+                                    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("ru_RU.UTF-8"));
+                                    p.setProcessEnvironment(env);
+                                });
+    EXPECT_EQ(json.Code, ExitDifferent) << json.Err.toStdString();
+    EXPECT_TRUE(json.Out.contains(QStringLiteral("\"hysteresis\": 8.1,"))) << json.Out.toStdString();
+    const QJsonObject port = QJsonDocument::fromJson(json.Out.toUtf8())["ports"][0].toObject();
+    EXPECT_EQ(float(port["values"]["hysteresis"].toDouble()), 8.1f);
+    const QJsonArray differences = port["differences"].toArray();
+    ASSERT_EQ(differences.size(), 1) << json.Out.toStdString();
+    EXPECT_EQ(differences[0].toObject(), (QJsonObject{{QStringLiteral("field"), QStringLiteral("work_inertia")},
+                                                      {QStringLiteral("sent"), 2},
+                                                      {QStringLiteral("held"), 5}}));
     // The read-back follows the stored write.
     const QList<QByteArray> requests = sensor.Sensor().Requests();
     ASSERT_GE(requests.size(), 7);
@@ -257,7 +290,7 @@ TEST(CliCalibrate, ATerminalShowsTheElapsedAndTheExpectedTime)
             break;
         shown.append(buf, n);
     }
-    EXPECT_TRUE(shown.contains("calibrating: " + sensor.Path().toLocal8Bit() + " 0.")) << shown.constData();
+    EXPECT_TRUE(shown.contains("calibrating " + sensor.Path().toLocal8Bit() + " 0.")) << shown.constData();
     EXPECT_TRUE(shown.contains(" of 0.7 s")) << shown.constData();
     EXPECT_TRUE(shown.endsWith("\r\033[K")) << shown.constData(); // the status line is gone at the end
 }
@@ -268,7 +301,9 @@ TEST(CliConnection, EachKindOfConnectionFailureHasItsOwnExitStatus)
                                             "программу от имени администратора.");
     const TCliRun missing = RunCli({QStringLiteral("read"), QStringLiteral("/dev/no-such-tty")});
     EXPECT_EQ(missing.Code, ExitNoPort);
-    EXPECT_EQ(missing.OutLines().value(0), QStringLiteral("/dev/no-such-tty: no such port"));
+    EXPECT_EQ(missing.OutLines().value(0), QStringLiteral("/dev/no-such-tty: no such port (Устройства /dev/no-such-tty больше "
+                                                          "нет в системе (адаптер отключён?). Подключите его снова или "
+                                                          "выберите другой порт.)"));
     EXPECT_EQ(missing.ErrLines(), QStringList{QStringLiteral("/dev/no-such-tty: ") + openText});
 
     TSimulatedSensor held;
@@ -277,7 +312,10 @@ TEST(CliConnection, EachKindOfConnectionFailureHasItsOwnExitStatus)
     other.Open();
     const TCliRun busy = RunCli({QStringLiteral("read"), held.Path()});
     EXPECT_EQ(busy.Code, ExitNoPort);
-    EXPECT_EQ(busy.OutLines().value(0), held.Path() + QStringLiteral(": busy"));
+    // The holder is this test, named with its pid as the window names it.
+    const QString holder = QStringLiteral("(pid %1)").arg(QCoreApplication::applicationPid());
+    EXPECT_TRUE(busy.OutLines().value(0).startsWith(held.Path() + QStringLiteral(": busy (Порт ")));
+    EXPECT_TRUE(busy.OutLines().value(0).contains(holder)) << busy.Out.toStdString();
     EXPECT_TRUE(held.Sensor().Requests().isEmpty());
     other.Close();
 
@@ -331,8 +369,26 @@ TEST(CliUsage, WrongCommandLinesAndValuesSendNothing)
 
     const TCliRun help = RunCli({QStringLiteral("--help")});
     EXPECT_EQ(help.Code, ExitOk);
-    for (const char *section : {"SYNOPSIS", "COMMANDS", "FIELDS", "EXIT STATUS", "EXAMPLES", "averaging_time"})
+    EXPECT_TRUE(help.Out.startsWith(QStringLiteral("Usage: tq-sensor ports")));
+    // Every option the parser takes is listed with its description.
+    for (const char *option : {"-o, --output=FILE.tqx  ", "--set=FIELD=VALUE  ", "--verify  ", "--time=MS  ",
+                               "--inert=MS  ", "--json  ", "--trace=FILE  ", "-q, --quiet  ", "-v, --verbose  ",
+                               "-h, --help  ", "--version  "})
+        EXPECT_TRUE(help.Out.contains(QLatin1String("\n  ") + QLatin1String(option))) << option;
+    for (const char *section : {"\nCommands:\n", "\nFields:\n", "\nJSON output:\n", "\nExit status:\n",
+                                "\nOptions:\n", "\nExamples:\n", "averaging_time"})
         EXPECT_TRUE(help.Out.contains(QLatin1String(section))) << section;
+
+    // Both programs print the version the window's version block holds.
+    const QString fileVersion = version(QStringLiteral(TQ_CONFIGURATOR)).FileVersion();
+    EXPECT_FALSE(fileVersion.isEmpty());
+    const TCliRun own = RunCli({QStringLiteral("--version")});
+    EXPECT_EQ(own.Code, ExitOk);
+    EXPECT_EQ(own.Out, QStringLiteral("tq-sensor ") + fileVersion + QLatin1Char('\n'));
+    QProcess sim;
+    sim.start(QStringLiteral(TQ_SENSOR_SIM), {QStringLiteral("--version")});
+    ASSERT_TRUE(sim.waitForFinished(20000));
+    EXPECT_EQ(QString::fromUtf8(sim.readAllStandardOutput()), QStringLiteral("tq-sensor-sim ") + fileVersion + QLatin1Char('\n'));
 }
 
 TEST(CliFiles, UnreadableAndForeignSettingsFilesAndUnwritableOutputs)
@@ -384,7 +440,7 @@ TEST(CliFind, ProbesAllPortsAndLeavesBusyOnesAlone)
     EXPECT_EQ(run.Code, ExitOk);
     EXPECT_EQ(run.OutLines(), QStringList({a.Path() + QStringLiteral(": sensor type 0x5451 firmware 0x0103"),
                                            other.Path() + QStringLiteral(": wrong device type (type 0x4242 firmware 0x0207)"),
-                                           held.Path() + QStringLiteral(": busy"),
+                                           held.Path() + QStringLiteral(": busy (") + BusyText(held.Path()) + QLatin1Char(')'),
                                            nobody.SlavePath() + QStringLiteral(": no sensor"),
                                            QStringLiteral("1 of 4 ports have a sensor")}));
     EXPECT_EQ(a.Sensor().Requests(), Handshake() << Farewell());

@@ -50,9 +50,12 @@ TEST(CliTrace, EveryRequestAndReplyWithItsResult)
         EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
     EXPECT_TRUE(Monotonic(lines));
     EXPECT_TRUE(lines[0].endsWith(QStringLiteral("> 1B 05 00 01 17 | COMM_MODE on")));
-    EXPECT_TRUE(lines[5].endsWith(QStringLiteral("< 06 08 00 51 54 03 01 17 | ID complete"))) << lines[5].toStdString();
+    EXPECT_TRUE(lines[5].endsWith(QStringLiteral("< 06 08 00 51 54 03 01 17 | ID complete = type 0x5451 firmware 0x0103")))
+        << lines[5].toStdString();
     EXPECT_TRUE(lines[6].endsWith(QStringLiteral("> 1B 04 09 17 | CMD_SET_INERT_T_WORK read")));
-    EXPECT_TRUE(lines[7].endsWith(QStringLiteral("< 06 06 00 19 00 17 | CMD_SET_INERT_T_WORK read complete")));
+    EXPECT_TRUE(lines[7].endsWith(QStringLiteral("< 06 06 00 19 00 17 | CMD_SET_INERT_T_WORK read complete = 25")));
+    EXPECT_TRUE(lines[15].endsWith(QStringLiteral("< 06 08 00 00 00 A0 40 17 | CMD_SET_HYST_WIDTH read complete = 5")))
+        << lines[15].toStdString();
     EXPECT_TRUE(lines[19].endsWith(QStringLiteral("< - | CMD_CAL_OFF query time-out"))) << lines[19].toStdString();
     EXPECT_TRUE(lines[21].endsWith(QStringLiteral("| COMM_MODE off time-out")));
 }
@@ -73,7 +76,7 @@ TEST(CliTrace, TheWindowTracesItsWorkflowsToo)
     const QStringList lines = TraceLines(path);
     ASSERT_EQ(lines.size(), 14);
     EXPECT_TRUE(lines[10].contains(QStringLiteral("> 1B 05 05 01 17 | CMD_CAL_OFF run")));
-    EXPECT_TRUE(lines[11].endsWith(QStringLiteral("| CMD_CAL_OFF run complete")));
+    EXPECT_TRUE(lines[11].contains(QStringLiteral("| CMD_CAL_OFF run complete = 1"))) << lines[11].toStdString();
 
     // The program's option: a trace it cannot write ends it before any window shows.
     QProcess configurator;
@@ -82,6 +85,48 @@ TEST(CliTrace, TheWindowTracesItsWorkflowsToo)
     ASSERT_TRUE(configurator.waitForFinished(20000));
     EXPECT_EQ(configurator.exitCode(), 1);
     EXPECT_TRUE(configurator.readAllStandardError().contains("cannot write the trace"));
+}
+
+/// A line without its time stamp.
+QString Untimed(const QString &line)
+{
+    return line.section(QLatin1Char(' '), 1, -1, QString::SectionSkipEmpty);
+}
+
+TEST(CliTrace, ARefusalIsANakAndVerboseShowsWhatTheTraceWrites)
+{
+    TSensorOptions refusing;
+    refusing.NakCommand = 7;
+    TSimulatedSensor sensor(refusing), good;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trace.txt"));
+    const TCliRun run = RunCli({QStringLiteral("write"), sensor.Path(), QStringLiteral("--set"), QStringLiteral("hysteresis=7.5"),
+                                QStringLiteral("--trace"), path, QStringLiteral("-v")});
+    EXPECT_EQ(run.Code, ExitCommand);
+    const QStringList lines = TraceLines(path);
+    const qsizetype sent = lines.indexOf(QRegularExpression(QStringLiteral(".*> 1B 08 07 00 00 F0 40 17 \\| CMD_SET_HYST_WIDTH write 7.5$")));
+    ASSERT_GT(sent, 0) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.value(sent + 1).endsWith(QStringLiteral("< 15 04 00 17 | CMD_SET_HYST_WIDTH write NAK")))
+        << lines.value(sent + 1).toStdString();
+    // Standard error: the same lines, in the same order, and the window's message.
+    QStringList shown;
+    for (const QString &line : run.ErrLines())
+        if (line.contains(QStringLiteral(" | ")))
+            shown << Untimed(line);
+    QStringList written;
+    for (const QString &line : lines)
+        written << Untimed(line);
+    EXPECT_EQ(shown, written);
+    EXPECT_TRUE(run.ErrLines().contains(sensor.Path() + QStringLiteral(": ") + NakText("CMD_SET_HYST_WIDTH")));
+
+    // Quiet: only the port that failed and the summary; its message still on standard error.
+    const TCliRun quiet = RunCli({QStringLiteral("read"), good.Path(), sensor.Path(), QStringLiteral("-q")});
+    EXPECT_EQ(quiet.Code, ExitCommand);
+    ASSERT_EQ(quiet.OutLines().size(), 2) << quiet.Out.toStdString();
+    EXPECT_TRUE(quiet.OutLines()[0].startsWith(sensor.Path() + QStringLiteral(": command failed")));
+    EXPECT_EQ(quiet.OutLines()[1], QStringLiteral("1 of 2 ports succeeded"));
+    EXPECT_EQ(quiet.ErrLines(), QStringList{sensor.Path() + QStringLiteral(": ") + NakText("CMD_SET_HYST_WIDTH")});
+    EXPECT_EQ(RunCli({QStringLiteral("read"), good.Path(), QStringLiteral("-q"), QStringLiteral("-v")}).Code, ExitUsage);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/OpenFailureReason.h"
+#include "protocol/OpenFailureReason.h"
 
 #include <system_error>
 
@@ -73,4 +73,23 @@ QString OpenFailureReason(const TComOpenFailure &F)
     return QStringLiteral("Системная ошибка %1: %2.")
         .arg(F.Error)
         .arg(QString::fromStdString(std::system_category().message(F.Error)));
+}
+
+QString OpenFailureStatus(const TComOpenFailure &F)
+{
+    switch (F.Reason) {
+    case TComOpenFailure::ofNoPermission: return QStringLiteral("no permission");
+    case TComOpenFailure::ofBusy: return QStringLiteral("busy");
+    case TComOpenFailure::ofGone: return QStringLiteral("no such port");
+    case TComOpenFailure::ofNotTerminal: return QStringLiteral("not a terminal");
+    case TComOpenFailure::ofRefused: return QStringLiteral("refused");
+    case TComOpenFailure::ofUnknownHost: return QStringLiteral("unknown host");
+    case TComOpenFailure::ofNoAnswer: return QStringLiteral("no answer");
+    case TComOpenFailure::ofNotRfc2217: return QStringLiteral("not an RFC 2217 server");
+    case TComOpenFailure::ofServerBusy: return QStringLiteral("busy");
+    case TComOpenFailure::ofServerClosed: return QStringLiteral("closed by the server");
+    case TComOpenFailure::ofBadName:
+    case TComOpenFailure::ofOther: break;
+    }
+    return QStringLiteral("cannot open");
 }

@@ -1,0 +1,37 @@
+# cmake -DMANIFEST=build/install_manifest.txt -DPREFIX=/usr/local -P cmake/Uninstall.cmake
+# (DESTDIR as for the install): removes every file the last install wrote, then each folder
+# this leaves empty, except the prefix's shared folders (bin, lib, share/man/man1, ...).
+cmake_minimum_required(VERSION 3.25)
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "${MANIFEST} not found: nothing was installed from this build")
+endif()
+set(root "$ENV{DESTDIR}${PREFIX}")
+set(kept "${root}")
+foreach(shared bin include lib lib/${ARCH} share share/man share/man/man1 share/doc share/applications
+               share/metainfo share/icons share/icons/hicolor share/bash-completion
+               share/bash-completion/completions)
+  list(APPEND kept "${root}/${shared}")
+endforeach()
+file(STRINGS "${MANIFEST}" files)
+set(folders)
+foreach(file IN LISTS files)
+  set(file "$ENV{DESTDIR}${file}")
+  if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+    file(REMOVE "${file}")
+  endif()
+  get_filename_component(folder "${file}" DIRECTORY)
+  list(APPEND folders "${folder}")
+endforeach()
+list(REMOVE_DUPLICATES folders)
+foreach(folder IN LISTS folders)
+  # Only below the prefix, and never one of the folders other programs install into too.
+  while(IS_DIRECTORY "${folder}" AND folder MATCHES "^${root}/" AND NOT folder IN_LIST kept)
+    file(GLOB left LIST_DIRECTORIES true "${folder}/*")
+    if(left)
+      break()
+    endif()
+    file(REMOVE_RECURSE "${folder}")
+    get_filename_component(folder "${folder}" DIRECTORY)
+  endwhile()
+endforeach()
+message(STATUS "Removed the files of ${MANIFEST} and the folders of ours they leave empty")
