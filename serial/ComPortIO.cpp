@@ -289,6 +289,7 @@ int TCustomComPort::ReadUnicodeString(QString &Str, int Count)
 
 void TCustomComPort::WaitForEvent(TComEvents &Events, int StopEvent, int Timeout)
 {
+    SettleEventThreadClose();
     if (FThreadCreated) {
         CallException(CE_ThreadCreated + 1);
         return;
