@@ -1,6 +1,6 @@
 // Background progress of asynchronous operations.
 
-#include "serial/ComAsyncQueue.h"
+#include "serial/ComAsyncQueue_p.h"
 
 #include "serial/ComBackend.h"
 

@@ -3,7 +3,7 @@
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
-#include "serial/ComThread.h"
+#include "serial/ComThread_p.h"
 #include "serial/ExceptionDisplay.h"
 
 #include <QCoreApplication>

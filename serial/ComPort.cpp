@@ -2,12 +2,12 @@
 
 #include "serial/ComPort.h"
 
-#include "serial/ChangedValue.h"
-#include "serial/ComAsyncQueue.h"
+#include "serial/ChangedValue_p.h"
+#include "serial/ComAsyncQueue_p.h"
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
-#include "serial/ComThread.h"
+#include "serial/ComThread_p.h"
 #include "serial/ExceptionDisplay.h"
 
 #include <QFile>
