@@ -13,7 +13,8 @@ install(TARGETS ${TQ_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPO
 # The serial component as a library --------------------------------------------------------
 # Public are the headers of serial/, serial/store/ and serial/widgets/; a private header's name
 # ends in _p.h, and the backend folders (serial/unix/, ...) never leave the source tree.
-set(TQ_SERIAL_ROOT ${PROJECT_SOURCE_DIR})
+# The file sets' base is the layer's include root, so they add no other include path.
+tq_layer_root(serial TQ_SERIAL_ROOT)
 function(tq_public_headers out)
   file(GLOB headers RELATIVE ${TQ_SERIAL_ROOT} ${ARGN})
   list(FILTER headers EXCLUDE REGEX "_p\\.h$")
@@ -26,6 +27,9 @@ tq_public_headers(TQ_SERIAL_WIDGETS_HEADERS ${TQ_SERIAL_ROOT}/serial/widgets/*.h
 set(TQ_SERIAL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tqserial)
 target_sources(tq_serial PUBLIC FILE_SET HEADERS BASE_DIRS ${TQ_SERIAL_ROOT} FILES ${TQ_SERIAL_HEADERS})
 target_sources(tq_serial_widgets PUBLIC FILE_SET HEADERS BASE_DIRS ${TQ_SERIAL_ROOT} FILES ${TQ_SERIAL_WIDGETS_HEADERS})
+# The same headers under their source paths are the ones moc reads.
+set_source_files_properties(${TQ_SERIAL_HEADERS} TARGET_DIRECTORY tq_serial PROPERTIES SKIP_AUTOMOC ON)
+set_source_files_properties(${TQ_SERIAL_WIDGETS_HEADERS} TARGET_DIRECTORY tq_serial_widgets PROPERTIES SKIP_AUTOMOC ON)
 # Position-independent, so that users may link it into shared libraries and plugins too.
 set_target_properties(tq_serial PROPERTIES EXPORT_NAME Serial POSITION_INDEPENDENT_CODE ON)
 set_target_properties(tq_serial_widgets PROPERTIES EXPORT_NAME Widgets POSITION_INDEPENDENT_CODE ON)
