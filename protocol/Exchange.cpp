@@ -1,8 +1,8 @@
 #include "protocol/Exchange.h"
 
-#include "protocol/DeviceHost.h"
 #include "protocol/ExchangeObserver.h"
 #include "protocol/PortWaiter.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
@@ -11,8 +11,6 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
-
-thread_local bool TimedOut = false;
 
 qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
 {
@@ -30,20 +28,20 @@ namespace {
 /// Tells the installed observer, if any, what a transaction sent and how it ended.
 class TExchangeReport {
 public:
-    TExchangeReport(const TCustomComPort &port, const QByteArray &request)
-        : FObserver(CurrentExchangeObserver()), FPort(port), FRequest(request)
+    TExchangeReport(const TSensorContext &context, const QByteArray &request)
+        : FObserver(CurrentExchangeObserver()), FContext(context), FRequest(request)
     {
     }
     void Sent(int written, int timeoutMs) const
     {
         if (FObserver)
-            FObserver->RequestSent(FPort, FRequest, written, timeoutMs);
+            FObserver->RequestSent(FContext, FRequest, written, timeoutMs);
     }
     int Ended(int result, const TReplyBuffer &buffer, quint32 count) const
     {
         if (FObserver) {
             const quint32 length = result == ExchangeOk ? ReadU16(buffer.data() + 1) : count;
-            FObserver->ExchangeEnded(FPort, FRequest, QByteArray(reinterpret_cast<const char *>(buffer.data()), length),
+            FObserver->ExchangeEnded(FContext, FRequest, QByteArray(reinterpret_cast<const char *>(buffer.data()), length),
                                      result);
         }
         return result;
@@ -52,19 +50,20 @@ public:
     void Failed() const
     {
         if (FObserver)
-            FObserver->ExchangeFailed(FPort, FRequest, CurrentExceptionMessage());
+            FObserver->ExchangeFailed(FContext, FRequest, CurrentExceptionMessage());
     }
 
 private:
     TExchangeObserver *const FObserver;
-    const TCustomComPort &FPort;
+    const TSensorContext &FContext;
     const QByteArray &FRequest;
 };
 
-int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, const TExchangeReport &report)
+int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
+             const TExchangeReport &report)
 {
-    TCustomComPort &port = frmMain->ComPort();
-    TTimer &timer = frmMain->TimeoutTimer();
+    TCustomComPort &port = context.ComPort();
+    TTimer &timer = context.TimeoutTimer();
 
     // Whatever arrived before the request is no answer to it.
     while (port.Read(buffer.data(), 1) != 0) {
@@ -72,7 +71,7 @@ int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, co
     count = 0;
     const int written = port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
-    TimedOut = false;
+    context.TimedOut = false;
     report.Sent(written, timer.Interval());
     if (written <= 0)
         return ExchangeNotSent;
@@ -109,29 +108,22 @@ int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, co
             more = n == room;
         }
         woken = waiter.Wait(!more);
-        if (TimedOut || running.hasExpired(longest))
+        if (context.TimedOut || running.hasExpired(longest))
             return ExchangeTimedOut;
     }
 }
 
 } // namespace
 
-int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
+int Exchange(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
 {
-    const TExchangeReport report(frmMain->ComPort(), request);
+    const TExchangeReport report(context, request);
     try {
-        return report.Ended(Transact(request, buffer, count, report), buffer, count);
+        return report.Ended(Transact(context, request, buffer, count, report), buffer, count);
     } catch (...) {
         report.Failed();
         throw;
     }
-}
-
-void tmrTimeoutTimer(QObject *Sender)
-{
-    TimedOut = true;
-    if (auto *timer = qobject_cast<TTimer *>(Sender))
-        timer->SetEnabled(false);
 }
 
 void RestartTimer(TTimer &timer)

@@ -2,6 +2,7 @@
 
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "serial/ComPort.h"
 #include "serial/Exception.h"
 
@@ -51,25 +52,25 @@ TExchangeTrace::TExchangeTrace(const QString &path) : FFile(path)
     FClock.start();
 }
 
-void TExchangeTrace::RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int)
+void TExchangeTrace::RequestSent(const TSensorContext &context, const QByteArray &request, int written, int)
 {
     QString what = DescribeRequest(request);
     if (written <= 0)
         what += QLatin1Char(' ') + ResultText(ExchangeNotSent);
-    Line(port, '>', request, what);
+    Line(context.ComPort(), '>', request, what);
 }
 
-void TExchangeTrace::ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+void TExchangeTrace::ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                                    int result)
 {
     if (result == ExchangeNotSent)
         return; // the request line said so already
-    Line(port, '<', reply, DescribeRequest(request) + QLatin1Char(' ') + ResultText(result));
+    Line(context.ComPort(), '<', reply, DescribeRequest(request) + QLatin1Char(' ') + ResultText(result));
 }
 
-void TExchangeTrace::ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error)
+void TExchangeTrace::ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error)
 {
-    Line(port, '<', {}, DescribeRequest(request) + QStringLiteral(" error: ") + error);
+    Line(context.ComPort(), '<', {}, DescribeRequest(request) + QStringLiteral(" error: ") + error);
 }
 
 void TExchangeTrace::Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what)

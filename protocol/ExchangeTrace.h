@@ -14,15 +14,17 @@
 #include <QFile>
 #include <mutex>
 
+class TCustomComPort;
+
 class TExchangeTrace : public TExchangeObserver {
 public:
     /// Creates or truncates the file. Throws Exception with the file's error when it cannot.
     explicit TExchangeTrace(const QString &path);
 
-    void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) override;
-    void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+    void RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs) override;
+    void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
-    void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
+    void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
 
 private:
     void Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what);

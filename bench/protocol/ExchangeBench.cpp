@@ -10,6 +10,7 @@
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
 #include "tools/Pty.h"
@@ -41,12 +42,6 @@ struct TPeer : bench::Peer {
 
 class TBenchHost : public TDeviceHost {
 public:
-    TBenchHost()
-    {
-        FTimer.SetOnTimer(tmrTimeoutTimer);
-        frmMain = this;
-    }
-    ~TBenchHost() override { frmMain = nullptr; }
     TCustomComPort &ComPort() override { return FPort; }
     TTimer &TimeoutTimer() override { return FTimer; }
     QString FieldText(TDeviceField field) const override { return FFields.value(field, QStringLiteral("0")); }
@@ -57,6 +52,9 @@ private:
     TComPort FPort;
     TTimer FTimer;
     QMap<TDeviceField, QString> FFields;
+
+public:
+    TSensorContext Context{*this}; ///< last: it binds the timer
 };
 
 /// The floor: write the request, then poll() and read until the scanner sees a whole frame.
@@ -114,7 +112,7 @@ void InstantPeer(TBenchHost &host, const char *label)
             for (int i = 0; i < Transactions; ++i) {
                 QElapsedTimer t;
                 t.start();
-                if (Exchange(request, buffer, count) != ExchangeOk)
+                if (Exchange(host.Context, request, buffer, count) != ExchangeOk)
                     std::abort();
                 engineRep.push_back(double(t.nsecsElapsed()) / 1000.0);
             }
@@ -143,15 +141,17 @@ void InstantPeer(TBenchHost &host, const char *label)
 }
 
 /// The wait as a plain polling loop: non-blocking read, handle events, repeat.
-int PollingExchange(TCustomComPort &port, TTimer &timer, const QByteArray &request)
+int PollingExchange(TSensorContext &context, const QByteArray &request)
 {
+    TCustomComPort &port = context.ComPort();
+    TTimer &timer = context.TimeoutTimer();
     TReplyBuffer buffer;
     quint32 count = 0;
     while (port.Read(buffer.data(), 1) != 0) {
     }
     port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
-    TimedOut = false;
+    context.TimedOut = false;
     for (;;) {
         const int n = port.Read(buffer.data() + count, ResponseChunk);
         if (n > 0) {
@@ -161,7 +161,7 @@ int PollingExchange(TCustomComPort &port, TTimer &timer, const QByteArray &reque
                 return ExchangeOk;
         }
         QCoreApplication::processEvents();
-        if (TimedOut)
+        if (context.TimedOut)
             return ExchangeTimedOut;
     }
 }
@@ -180,13 +180,13 @@ void SilentWait(TBenchHost &host)
     double cpu = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const int result = Exchange(request, buffer, count);
+    const int result = Exchange(host.Context, request, buffer, count);
     const double eventCpu = CpuSeconds() - cpu, eventWall = double(wall.elapsed()) / 1000.0;
 
     host.TimeoutTimer().SetEnabled(false);
     cpu = CpuSeconds();
     wall.restart();
-    const int pollResult = PollingExchange(host.ComPort(), host.TimeoutTimer(), request);
+    const int pollResult = PollingExchange(host.Context, request);
     const double pollCpu = CpuSeconds() - cpu, pollWall = double(wall.elapsed()) / 1000.0;
     host.ComPort().Close();
     host.TimeoutTimer().SetInterval(DefaultTimerInterval);
@@ -233,15 +233,16 @@ void PacedSession(TBenchHost &host)
         host.ComPort().Open();
         QElapsedTimer t;
         t.start();
-        DevCommMode(1);
+        DevCommMode(host.Context, 1);
         TReplyBuffer buffer;
         quint32 count = 0;
-        int failures = Exchange(BuildRequest(TCommand::PING), buffer, count);
+        int failures = Exchange(host.Context, BuildRequest(TCommand::PING), buffer, count);
         quint16 type = 0, version = 0;
-        failures += DevId(type, version);
-        failures += DevInertTWork(false) + DevInertTCalib(false) + DevCalStabTime(false) + DevInpFltTime(false);
-        failures += DevHystWidth(false) + DevCalOn(false) + DevCalOff(false);
-        DevCommMode(0);
+        failures += DevId(host.Context, type, version);
+        TSensorContext &c = host.Context;
+        failures += DevInertTWork(c, false) + DevInertTCalib(c, false) + DevCalStabTime(c, false) + DevInpFltTime(c, false);
+        failures += DevHystWidth(c, false) + DevCalOn(c, false) + DevCalOff(c, false);
+        DevCommMode(host.Context, 0);
         engine.push_back(double(t.nsecsElapsed()) / 1e6);
         host.ComPort().Close();
         if (failures != 0 || type != 0x5451)

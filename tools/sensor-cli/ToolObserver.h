@@ -12,10 +12,10 @@ public:
     /// `trace` may be null.
     TToolObserver(TConsole &console, TExchangeTrace *trace);
 
-    void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) override;
-    void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+    void RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs) override;
+    void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
-    void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
+    void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
 
 private:
     TConsole &FConsole;
