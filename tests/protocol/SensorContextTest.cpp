@@ -67,6 +67,13 @@ TEST(SensorContext, TwoContextsOnOneThreadKeepTheirSensorsFieldsAndTimeOutsApart
     int nested = -1;
     quint16 firmwareD = 0;
     During(20, [&] { nested = DevId(d.Context, type, firmwareD); });
+    QTimer guard; // c's lost tick would leave its wait asleep for good
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        ADD_FAILURE() << "c's time-out never reached c";
+        c.Context.TimedOut = true;
+    });
+    guard.start(5000);
     EXPECT_EQ(DevId(c.Context, type, firmwareA), ExchangeTimedOut);
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(firmwareD, 0x0303);
