@@ -10,8 +10,10 @@ void DescribeCommandLine(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("port"),
-                                 QStringLiteral("Offer this serial device (e.g. a pseudo-terminal) in the port list; "
-                                                "the first one is selected."),
+                                 QStringLiteral("Offer this serial device (e.g. a pseudo-terminal) or network line "
+                                                "(rfc2217://HOST:PORT, tcp://HOST:PORT; no authentication or "
+                                                "encryption: keep the server on loopback or a management network) in "
+                                                "the port list; the first one is selected."),
                                  QStringLiteral("[PORT...]"));
     parser.addOption(TraceOption());
 }

@@ -44,6 +44,27 @@ QString OpenFailureReason(const TComOpenFailure &F)
             .arg(F.DevicePath);
     case TComOpenFailure::ofNotTerminal:
         return QStringLiteral("%1 — не терминал, это не последовательный порт. Выберите другой порт.").arg(F.DevicePath);
+    case TComOpenFailure::ofBadName:
+        return QStringLiteral("Неверное имя сетевого порта: %1.").arg(F.ServerText);
+    case TComOpenFailure::ofRefused:
+        return QStringLiteral("%1 отказывает в соединении: там никто не ждёт подключений. Проверьте адрес, порт и "
+                              "запущен ли сервер последовательных портов.")
+            .arg(F.DevicePath);
+    case TComOpenFailure::ofUnknownHost:
+        return QStringLiteral("Узел %1 не найден. Проверьте имя или адрес.").arg(F.DevicePath);
+    case TComOpenFailure::ofNoAnswer:
+        return QStringLiteral("Нет ответа от %1. Проверьте сеть и адрес сервера.").arg(F.DevicePath);
+    case TComOpenFailure::ofNotRfc2217:
+        return QStringLiteral("%1 принимает соединение, но не отвечает по RFC 2217 (возможно, это порт с "
+                              "«сырым» TCP: выберите tcp://).")
+            .arg(F.DevicePath);
+    case TComOpenFailure::ofServerBusy:
+        if (F.ServerText.isEmpty())
+            return QStringLiteral("Порт на сервере %1 занят другим клиентом.").arg(F.DevicePath);
+        return QStringLiteral("Порт на сервере %1 занят другим клиентом. Сервер сообщает: «%2».")
+            .arg(F.DevicePath, F.ServerText);
+    case TComOpenFailure::ofServerClosed:
+        return QStringLiteral("Сервер %1 закрыл соединение при подключении.").arg(F.DevicePath);
     case TComOpenFailure::ofOther:
         break;
     }

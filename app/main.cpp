@@ -3,6 +3,7 @@
 #include "app/DesktopIdentity.h"
 #include "app/MainWindow.h"
 #include "protocol/ExchangeTrace.h"
+#include "serial/ComPortName.h"
 #include "serial/Exception.h"
 
 #include <QCommandLineParser>
@@ -20,6 +21,14 @@ int main(int argc, char *argv[])
     InstallExceptionDisplay();
     SetDesktopIdentity();
     parser.process(app);
+    for (const QString &port : parser.positionalArguments()) {
+        QString problem;
+        TNetPortName name;
+        if (IsNetPortName(port) && !ParseNetPortName(port, name, &problem)) {
+            std::fprintf(stderr, "tq-configurator: %s\n", problem.toLocal8Bit().constData());
+            return 2;
+        }
+    }
 
     // Off unless asked for: the window writes no log of its own.
     std::unique_ptr<TExchangeTrace> trace;

@@ -27,18 +27,6 @@ void ShowNak(TSensorContext &context, const char *name)
     ShowCommandError(context, name, "получен негативный ответ.");
 }
 
-/// Length of the reply frame at the front of a completed transaction's buffer.
-quint32 ReplyLength(const TReplyBuffer &reply)
-{
-    return ReadU16(reply.data() + 1);
-}
-
-/// True when the reply's payload holds `width` bytes at the value offset.
-bool Holds(const TReplyBuffer &reply, int width)
-{
-    return ReplyLength(reply) >= quint32(ResponsePayload + width + 1);
-}
-
 /// Puts the timer's interval back when Restore is called or the command ends, also by an
 /// exception.
 class TIntervalGuard {
@@ -54,10 +42,10 @@ private:
     int FSaved;
 };
 
-/// Evaluates a transaction whose ACK carries a value of `width` bytes at the value offset;
-/// `show` takes the reply on success.
+/// Evaluates a transaction; `show` takes the reply on success. The transaction took only a
+/// frame that can answer the command, so an ACK holds the command's value (CanAnswer).
 template <typename Show>
-int Evaluate(TSensorContext &context, const char *name, int result, const TReplyBuffer &reply, int width, Show show)
+int Evaluate(TSensorContext &context, const char *name, int result, const TReplyBuffer &reply, Show show)
 {
     if (result != ExchangeOk) {
         ShowFailed(context, name);
@@ -67,23 +55,18 @@ int Evaluate(TSensorContext &context, const char *name, int result, const TReply
         ShowNak(context, name);
         return -1;
     }
-    if (!Holds(reply, width)) {
-        // Reading the value anyway would show bytes from beyond the frame.
-        ShowFailed(context, name);
-        return CommandReplyTooShort;
-    }
     show(reply);
     return 0;
 }
 
 /// Runs a command's transaction and evaluates it.
 template <typename Show>
-int ValueCommand(TSensorContext &context, const char *name, const QByteArray &request, int width, Show show)
+int ValueCommand(TSensorContext &context, const char *name, const QByteArray &request, Show show)
 {
     TReplyBuffer reply;
     quint32 count = 0;
     const int result = Exchange(context, request, reply, count);
-    return Evaluate(context, name, result, reply, width, show);
+    return Evaluate(context, name, result, reply, show);
 }
 
 /// Shows the u16 of an ACK in field.
@@ -99,7 +82,7 @@ int U16Parameter(TSensorContext &context, TCommand code, const char *name, TDevi
     QByteArray payload;
     if (write)
         payload = U16Bytes(quint16(StrToInt(context.FieldText(field))));
-    return ValueCommand(context, name, BuildRequest(code, payload), 2, ShowU16In(context, field));
+    return ValueCommand(context, name, BuildRequest(code, payload), ShowU16In(context, field));
 }
 
 int Calibration(TSensorContext &context, TCommand code, const char *name, TDeviceField field, bool run)
@@ -108,12 +91,11 @@ int Calibration(TSensorContext &context, TCommand code, const char *name, TDevic
     TIntervalGuard guard(timer);
     QByteArray payload;
     if (run) {
-        const qint64 wait = qint64(StrToInt(context.FieldText(dfCalTime))) + 50;
-        // A negative averaging time left in the field must not disable the time-out.
-        if (wait <= 0)
-            timer.SetInterval(DefaultTimerInterval);
-        else
-            timer.SetInterval(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
+        // The sensor answers a run once it has averaged; that answer then gets the period any
+        // other reply gets, so a sensor that is slow to answer calibrates as well as it reads.
+        // A negative averaging time left in the field counts as none.
+        const qint64 averaging = qMax<qint64>(StrToInt(context.FieldText(dfCalTime)), 0);
+        timer.SetInterval(int(qMin<qint64>(averaging + timer.Interval(), std::numeric_limits<int>::max())));
         payload = QByteArray(1, '\1');
     }
     TReplyBuffer reply;
@@ -121,7 +103,7 @@ int Calibration(TSensorContext &context, TCommand code, const char *name, TDevic
     const int result = Exchange(context, BuildRequest(code, payload), reply, count);
     // Back before any box: the calibration's long wait must not outlive the transaction.
     guard.Restore();
-    return Evaluate(context, name, result, reply, 2, ShowU16In(context, field));
+    return Evaluate(context, name, result, reply, ShowU16In(context, field));
 }
 
 } // namespace
@@ -139,7 +121,7 @@ int DevCommMode(TSensorContext &context, quint8 mode)
 
 int DevId(TSensorContext &context, quint16 &devType, quint16 &firmware)
 {
-    return ValueCommand(context, "ID", BuildRequest(TCommand::ID), 4, [&](const TReplyBuffer &reply) {
+    return ValueCommand(context, "ID", BuildRequest(TCommand::ID), [&](const TReplyBuffer &reply) {
         devType = ReadU16(reply.data() + ResponsePayload);
         firmware = ReadU16(reply.data() + ResponsePayload + 2);
     });
@@ -148,7 +130,7 @@ int DevId(TSensorContext &context, quint16 &devType, quint16 &firmware)
 int DevSaveConf(TSensorContext &context)
 {
     bool stored = false;
-    const int result = ValueCommand(context, "SAVE_CONF", BuildRequest(TCommand::SAVE_CONF), 1,
+    const int result = ValueCommand(context, "SAVE_CONF", BuildRequest(TCommand::SAVE_CONF),
                                     [&](const TReplyBuffer &reply) { stored = reply[ResponsePayload] == 0; });
     if (result != 0)
         return result;
@@ -184,7 +166,7 @@ int DevHystWidth(TSensorContext &context, bool write)
     QByteArray payload;
     if (write)
         payload = FloatBytes(StrToSingle(context.FieldText(dfHystWidth))); // never NaN or infinite
-    return ValueCommand(context, "CMD_SET_HYST_WIDTH", BuildRequest(TCommand::CMD_SET_HYST_WIDTH, payload), 4,
+    return ValueCommand(context, "CMD_SET_HYST_WIDTH", BuildRequest(TCommand::CMD_SET_HYST_WIDTH, payload),
                         [&context](const TReplyBuffer &reply) {
                             context.SetFieldText(dfHystWidth, FormatReal(ReadFloat(reply.data() + ResponsePayload)));
                         });

@@ -4,17 +4,14 @@
 // context's error box (caption "Error").
 //
 // Results: 0 on success; the transaction result (ExchangeTimedOut, ExchangeNotSent) when the
-// transaction failed; CommandReplyTooShort when an ACK is too short to hold the value; -1 when
-// the sensor answered NAK or SAVE_CONF reported an internal error. On failure fields and
+// transaction failed (no reply that can be the command's own: see Exchange); -1 when the sensor
+// answered NAK or SAVE_CONF reported an internal error. On failure fields and
 // out-parameters keep their values. A field text that does not convert raises EConvertError
 // before anything is sent; EComPort from the port propagates.
 
 #include <QtGlobal>
 
 class TSensorContext;
-
-/// The sensor acknowledged with a reply too short to carry the command's value.
-constexpr int CommandReplyTooShort = 4;
 
 /// Switches the sensor's communication mode (1 on, 0 off) within a 50 ms window. The reply is
 /// not evaluated; always returns 0.
@@ -35,6 +32,7 @@ int DevInpFltTime(TSensorContext &context, bool write);  ///< txtInpFlt
 int DevHystWidth(TSensorContext &context, bool write);   ///< txtHystWidth, a single-precision value
 
 /// Calibration results: `run` false reads the stored result, true runs a calibration, waiting
-/// for the averaging time of txtCalTime plus 50 ms; either way the result goes into the field.
+/// for the averaging time of txtCalTime plus one time-out period; either way the result goes
+/// into the field.
 int DevCalOn(TSensorContext &context, bool run);  ///< txtCalOn
 int DevCalOff(TSensorContext &context, bool run); ///< txtCalOff

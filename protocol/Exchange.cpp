@@ -1,7 +1,9 @@
 #include "protocol/Exchange.h"
 
 #include "protocol/ExchangeObserver.h"
+#include "protocol/LineSettle.h"
 #include "protocol/PortWaiter.h"
+#include "protocol/ReplyCheck.h"
 #include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
@@ -9,7 +11,9 @@
 #include "serial/ExceptionDisplay.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
@@ -46,6 +50,11 @@ public:
         }
         return result;
     }
+    void Discarded(const QByteArray &bytes, TDiscardReason reason) const
+    {
+        if (FObserver && !bytes.isEmpty())
+            FObserver->BytesDiscarded(FContext, FRequest, bytes, reason);
+    }
     /// Call from a catch block.
     void Failed() const
     {
@@ -59,6 +68,76 @@ private:
     const QByteArray &FRequest;
 };
 
+/// Reads whatever has arrived, until the line has nothing more.
+QByteArray DrainInput(TCustomComPort &port)
+{
+    QByteArray bytes;
+    char chunk[ResponseChunk];
+    while (const int n = port.Read(chunk, ResponseChunk))
+        bytes.append(chunk, n);
+    return bytes;
+}
+
+/// Stops watching the port when a wait ends, also by an exception.
+struct TPauseOnExit {
+    TPortWaiter &Waiter;
+    ~TPauseOnExit() { Waiter.Pause(); }
+};
+
+/// Lets the line settle: reads and discards what it brings until it has been quiet for
+/// LateReplyMs. A line that never goes quiet is given up on once the largest reply could have
+/// arrived.
+void Settle(TSensorContext &context, TLineSettle &line, const TExchangeReport &report)
+{
+    // The request that follows gets its full period, not what an old countdown left of it.
+    TCustomComPort &port = context.ComPort();
+    context.TimeoutTimer().SetEnabled(false);
+    const std::shared_ptr<TPortWaiter> held = TPortWaiter::ForPort(port);
+    TPortWaiter &waiter = *held;
+    waiter.Resume();
+    const TPauseOnExit pause{waiter};
+    QTimer due; // wakes the wait when the quiet is complete
+    due.setSingleShot(true);
+    due.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&due, &QTimer::timeout, [] {});
+    const qint64 longest = LongestTransactionMs(port, LateReplyMs);
+    QElapsedTimer running;
+    running.start();
+    QByteArray discarded;
+    bool woken = false;
+    for (;;) {
+        const QByteArray bytes = DrainInput(port);
+        if (!bytes.isEmpty()) {
+            line.Heard();
+            discarded += bytes;
+        } else if (woken) {
+            waiter.Rest();
+        }
+        const qint64 left = line.QuietLeft();
+        if (left <= 0 || running.hasExpired(longest))
+            break;
+        due.start(int(left));
+        woken = waiter.Wait(true);
+    }
+    line.MarkSettled();
+    report.Discarded(discarded, drLate);
+}
+
+/// Takes the whole frames at the front of the buffer that cannot answer `request` out of it.
+/// Returns 1 when one that can stands at offset 0, else 0 (as ScanResponse).
+int ScanForAnswer(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, const TExchangeReport &report)
+{
+    while (ScanResponse(buffer.data(), count) == 1) {
+        if (CanAnswer(request, buffer.data()))
+            return 1;
+        const quint32 length = ReadU16(buffer.data() + 1);
+        report.Discarded(QByteArray(reinterpret_cast<const char *>(buffer.data()), length), drNotItsAnswer);
+        std::memmove(buffer.data(), buffer.data() + length, count - length);
+        count -= length;
+    }
+    return 0;
+}
+
 int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
              const TExchangeReport &report)
 {
@@ -66,8 +145,7 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
     TTimer &timer = context.TimeoutTimer();
 
     // Whatever arrived before the request is no answer to it.
-    while (port.Read(buffer.data(), 1) != 0) {
-    }
+    report.Discarded(DrainInput(port), drStale);
     count = 0;
     const int written = port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
@@ -85,10 +163,7 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
     const std::shared_ptr<TPortWaiter> held = TPortWaiter::ForPort(port);
     TPortWaiter &waiter = *held;
     waiter.Resume();
-    struct Pause {
-        TPortWaiter &Waiter;
-        ~Pause() { Waiter.Pause(); }
-    } pause{waiter};
+    const TPauseOnExit pause{waiter};
     bool more = false;   // the last read filled its chunk: there may be more behind it
     bool woken = false;  // the line reported input during the last pass
     for (;;) {
@@ -100,7 +175,7 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
             if (n > 0) {
                 RestartTimer(timer);
                 count += quint32(n);
-                if (ScanResponse(buffer.data(), count) == 1)
+                if (ScanForAnswer(request, buffer, count, report) == 1)
                     return ExchangeOk;
             } else if (!more) {
                 waiter.Rest();
@@ -113,13 +188,30 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
     }
 }
 
+/// One transaction on a line that owes no reply to an earlier request when this one needs it
+/// so; afterwards the line is left owing one when the reply taken is not certainly its own.
+int PairedTransact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
+                   const TExchangeReport &report)
+{
+    TLineSettle &line = TLineSettle::Of(context.ComPort());
+    if (!line.Settled() && NeedsSettledLine(request))
+        Settle(context, line, report);
+    // Replies to COMM_MODE and PING look alike and go out without a settle: what such a one
+    // takes may be the owed reply, and then its own is owed instead.
+    const bool owedBefore = !line.Settled();
+    const int result = Transact(context, request, buffer, count, report);
+    if (result == ExchangeTimedOut || (result == ExchangeOk && owedBefore))
+        line.Unsettle();
+    return result;
+}
+
 } // namespace
 
 int Exchange(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
 {
     const TExchangeReport report(context, request);
     try {
-        return report.Ended(Transact(context, request, buffer, count, report), buffer, count);
+        return report.Ended(PairedTransact(context, request, buffer, count, report), buffer, count);
     } catch (...) {
         report.Failed();
         throw;

@@ -31,6 +31,10 @@ constexpr int ExchangeNotSent = 3;  ///< the write wrote no byte; no reply was a
 /// The time-out counts from the write and anew from every received chunk. A line that keeps
 /// sending bytes that never form a frame ends the transaction as a time-out, too, once it has
 /// run for LongestTransactionMs.
+/// Only a frame that can answer the request completes it (CanAnswer); others are discarded.
+/// After a transaction that ended without its own reply, a request whose reply is evaluated
+/// first waits for the line to settle (TLineSettle), so that a late reply never answers it.
+/// Every discarded byte is reported to the exchange observer.
 int Exchange(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count);
 
 /// How long a transaction may run in all: the time the largest reply (MaxResponseLength

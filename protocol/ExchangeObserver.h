@@ -8,6 +8,13 @@
 
 class TSensorContext;
 
+/// Why received bytes were thrown away instead of answering a request.
+enum TDiscardReason {
+    drStale,        ///< they were waiting before the request went out
+    drLate,         ///< they came while the line settled after a transaction without its reply
+    drNotItsAnswer, ///< a whole ACK too short for the command's value: another command's answer
+};
+
 class TExchangeObserver {
 public:
     virtual ~TExchangeObserver() = default;
@@ -20,6 +27,14 @@ public:
     /// `reply` is the whole reply frame when complete, else whatever had arrived.
     virtual void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                                int result) = 0;
+
+    /// Bytes came in that answer no request of this transaction (`request`, not yet sent for
+    /// drStale and drLate).
+    virtual void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
+                                TDiscardReason reason)
+    {
+        Q_UNUSED(context) Q_UNUSED(request) Q_UNUSED(bytes) Q_UNUSED(reason)
+    }
 
     /// The port raised `error` during the transaction; the exception goes on to the caller.
     virtual void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) = 0;

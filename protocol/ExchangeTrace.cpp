@@ -25,6 +25,16 @@ QString ResultText(int result)
     return QStringLiteral("result %1").arg(result);
 }
 
+QString DiscardText(TDiscardReason reason)
+{
+    switch (reason) {
+    case drStale: return QStringLiteral("stale, before the request");
+    case drLate: return QStringLiteral("late reply to an earlier request");
+    case drNotItsAnswer: return QStringLiteral("too short to carry its value");
+    }
+    return {};
+}
+
 } // namespace
 
 QString DescribeRequest(const QByteArray &request)
@@ -71,6 +81,12 @@ void TExchangeTrace::ExchangeEnded(const TSensorContext &context, const QByteArr
 void TExchangeTrace::ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error)
 {
     Line(context.ComPort(), '<', {}, DescribeRequest(request) + QStringLiteral(" error: ") + error);
+}
+
+void TExchangeTrace::BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
+                                    TDiscardReason reason)
+{
+    Line(context.ComPort(), '<', bytes, DescribeRequest(request) + QStringLiteral(" discarded: ") + DiscardText(reason));
 }
 
 void TExchangeTrace::Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what)

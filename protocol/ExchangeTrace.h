@@ -7,6 +7,11 @@
 //       12.408 /dev/pts/3 > 1B 04 01 17 | PING
 //       13.911 /dev/pts/3 < 06 04 00 17 | PING complete
 //     1014.020 /dev/pts/4 < - | PING time-out
+//
+// Bytes thrown away instead of answering a request get a "<" line of their own, with the
+// request they were kept from and why:
+//
+//     1561.300 /dev/pts/4 < 06 06 00 19 00 17 | CMD_SET_INERT_T_CALIB read discarded: late reply to an earlier request
 
 #include "protocol/ExchangeObserver.h"
 
@@ -25,6 +30,8 @@ public:
     void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
     void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
+                        TDiscardReason reason) override;
 
 private:
     void Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what);

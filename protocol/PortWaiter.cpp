@@ -23,15 +23,32 @@ public:
 };
 } // namespace
 
-TPortWaiter::TPortWaiter(int fd) : FNotifier(fd, QSocketNotifier::Read)
+TPortWaiter::TPortWaiter(int fd) : FNotifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
 {
-    QObject::connect(&FNotifier, &QSocketNotifier::activated, [this] { Activated(); });
+    QObject::connect(FNotifier.get(), &QSocketNotifier::activated, [this] { Activated(); });
     FRest.setSingleShot(true);
     FRest.setInterval(RestMs);
     QObject::connect(&FRest, &QTimer::timeout, [this] {
         if (FActive && !FReleased)
-            FNotifier.setEnabled(true);
+            Watch(true);
     });
+}
+
+TPortWaiter::TPortWaiter(TCustomComPort &Port) : FPort(&Port)
+{
+    FSignal = QObject::connect(&Port, &TCustomComPort::InputAvailable, [this] { Activated(); });
+    FRest.setSingleShot(true);
+    FRest.setInterval(RestMs);
+    QObject::connect(&FRest, &QTimer::timeout, [this] {
+        if (FActive && !FReleased)
+            Watch(true);
+    });
+    Watch(true);
+}
+
+TPortWaiter::~TPortWaiter()
+{
+    QObject::disconnect(FSignal);
 }
 
 std::shared_ptr<TPortWaiter> TPortWaiter::ForPort(TCustomComPort &Port)
@@ -43,12 +60,22 @@ std::shared_ptr<TPortWaiter> TPortWaiter::ForPort(TCustomComPort &Port)
     if (!holder)
         holder = new TPortWaiterHolder(Port);
     std::shared_ptr<TPortWaiter> &waiter = holder->Waiter;
-    if (!waiter || waiter->Released() || waiter->Descriptor() != Port.Handle()) {
-        if (waiter)
-            waiter->Release();
-        waiter = std::make_shared<TPortWaiter>(Port.Handle());
-    }
+    if (!waiter || waiter->Released())
+        waiter = std::make_shared<TPortWaiter>(Port);
     return waiter;
+}
+
+void TPortWaiter::Watch(bool On)
+{
+    if (FNotifier)
+        FNotifier->setEnabled(On);
+    else if (FPort && !FReleased)
+        FPort->WatchInput(On);
+}
+
+bool TPortWaiter::Watching() const
+{
+    return FNotifier ? FNotifier->isEnabled() : FPort && !FReleased && FPort->WatchingInput();
 }
 
 void TPortWaiter::Activated()
@@ -56,7 +83,7 @@ void TPortWaiter::Activated()
     FWoken = true;
     // Nobody reads between transactions: a level-triggered watch would wake the loop forever.
     if (!FActive)
-        FNotifier.setEnabled(false);
+        Watch(false);
 }
 
 bool TPortWaiter::Wait(bool sleep)
@@ -68,7 +95,7 @@ bool TPortWaiter::Wait(bool sleep)
 
 void TPortWaiter::Rest()
 {
-    FNotifier.setEnabled(false);
+    Watch(false);
     FRest.start();
 }
 
@@ -79,14 +106,15 @@ void TPortWaiter::Resume()
     if (FReleased)
         return;
     FActive = true;
-    if (!FNotifier.isEnabled() && !FRest.isActive())
-        FNotifier.setEnabled(true);
+    if (!Watching() && !FRest.isActive())
+        Watch(true);
 }
 
 void TPortWaiter::Release()
 {
+    Watch(false);
     FReleased = true;
     FActive = false;
     FRest.stop();
-    FNotifier.setEnabled(false);
+    QObject::disconnect(FSignal);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Sleeps in the event loop until a UI event, a timer or input on a descriptor wakes it.
+// Sleeps in the event loop until a UI event, a timer or input wakes it: input on a descriptor,
+// or the port's own input notification.
 
+#include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -12,34 +14,43 @@ class TPortWaiter {
 public:
     /// Watches fd at once, as within a transaction.
     explicit TPortWaiter(int fd);
+    /// Watches the port's input notification at once (the port must be open), so that bytes
+    /// its device layer holds already wake it as well as bytes still on the line.
+    explicit TPortWaiter(TCustomComPort &Port);
+    ~TPortWaiter();
+    TPortWaiter(const TPortWaiter &) = delete;
+    TPortWaiter &operator=(const TPortWaiter &) = delete;
 
-    /// The waiter of the port's open descriptor, kept from one transaction to the next: adding
-    /// and removing a watch wakes the event loop once more each time. It lets go of the
-    /// descriptor before the port closes it; a closed or reopened port gets a new one.
+    /// The waiter of the port's open session, kept from one transaction to the next: adding
+    /// and removing a watch wakes the event loop once more each time. It lets go before the
+    /// port closes its handle; a closed or reopened port gets a new one.
     static std::shared_ptr<TPortWaiter> ForPort(TCustomComPort &Port);
 
     /// Handles the pending events; with `sleep` set, first sleeps until something happens.
-    /// Returns true when the descriptor had input during the pass.
+    /// Returns true when input was signalled during the pass.
     bool Wait(bool sleep);
 
-    /// The descriptor signalled input that a read did not find (a line in an error state
-    /// stays readable): stop watching it for a short while instead of waking at once again.
+    /// Input was signalled that a read did not find (a line in an error state stays
+    /// readable): stop watching for a short while instead of waking at once again.
     void Rest();
 
     /// Between transactions: the watch stays, but input that wakes it (stray bytes, a line
     /// that stays readable) ends it until the next Resume, so nothing wakes the loop again.
     void Pause();
-    /// A transaction begins: watch the descriptor (again).
+    /// A transaction begins: watch (again).
     void Resume();
-    /// The descriptor is closing: never watch it again.
+    /// The handle is closing: never watch again.
     void Release();
     bool Released() const { return FReleased; }
-    int Descriptor() const { return FNotifier.socket(); }
 
 private:
     void Activated();
+    void Watch(bool On);
+    bool Watching() const;
 
-    QSocketNotifier FNotifier;
+    std::unique_ptr<QSocketNotifier> FNotifier; ///< of a descriptor; null for a port
+    TCustomComPort *FPort = nullptr;
+    QMetaObject::Connection FSignal;
     QTimer FRest;
     bool FWoken = false;
     bool FActive = true;

@@ -2,7 +2,7 @@
 # Installs whatever the build needs and is missing (Debian 12).
 set -euo pipefail
 pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6svg6 libgtest-dev libgmock-dev libsimpleini-dev fonts-dejavu-core
-      desktop-file-utils appstream help2man dpkg-dev file lintian)
+      desktop-file-utils appstream help2man dpkg-dev file lintian ser2net)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

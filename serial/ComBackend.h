@@ -112,6 +112,9 @@ public:
                                                                int &Err) = 0;
     /// Null with Err set when none can be made.
     virtual std::unique_ptr<TComWakeup> CreateWakeup(int &Err) = 0;
+    /// A descriptor that is readable while a Read may find data or the line's end; it stays
+    /// valid until Close. A device that buffers decoded input itself gives its own.
+    virtual int InputReadyFd(int Handle) { return Handle; }
 
     /// The platform's error number that stands for Reason.
     virtual int Reason(TComReason Reason) const = 0;

@@ -2,6 +2,7 @@
 
 #include "serial/ComConvert.h"
 #include "serial/ComPortList_p.h"
+#include "serial/ComPortName.h"
 
 #include <algorithm>
 
@@ -63,6 +64,8 @@ QString ComPortDescription(const TComPortInfo &Info)
 
 QString ComDevicePath(const QString &Port)
 {
+    if (IsNetPortName(Port))
+        return Port;
     return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
 }
 

@@ -12,6 +12,14 @@ struct TComOpenFailure {
         ofBusy,          ///< another program (or port object) holds the device
         ofGone,          ///< there is no such device (any more)
         ofNotTerminal,   ///< the path is not a serial device
+        // Network lines (rfc2217://, tcp://); DevicePath is then "HOST:PORT".
+        ofBadName,       ///< the name is no valid network name; ServerText says why
+        ofRefused,       ///< nothing listens at HOST:PORT
+        ofUnknownHost,   ///< HOST has no address
+        ofNoAnswer,      ///< HOST:PORT did not answer the connection in time
+        ofNotRfc2217,    ///< connected, but the server does not speak the com-port option
+        ofServerBusy,    ///< the server said its line is in use (ServerText) and closed
+        ofServerClosed,  ///< the server closed the connection while it was being set up
     };
     TReason Reason = ofOther;
     int Error = 0;             ///< the errno of the open
@@ -23,6 +31,8 @@ struct TComOpenFailure {
     bool SessionInGroup = false; ///< ...and this login session has it too
     // ofBusy:
     QStringList Holders;       ///< programs that have the device open, "minicom (pid 4242)"
+    // ofServerBusy, ofBadName:
+    QString ServerText;        ///< the server's own words ("Port already in use"), or the problem
 };
 
 /// Looks at why Port (a name as the port object takes it) failed to open with Error.

@@ -7,10 +7,14 @@
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
+#include "serial/ComPortName.h"
+#include "serial/net/NetBackend.h"
 #include "serial/ComThread_p.h"
 #include "serial/ExceptionDisplay.h"
 
 #include <QFile>
+#include <QSocketNotifier>
+#include <QThread>
 #include <algorithm>
 #include <system_error>
 
@@ -44,6 +48,8 @@ bool TCustomComPort::SetBackend(std::shared_ptr<TComBackend> Backend)
     if (FConnected || !Backend)
         return false;
     FBackend = std::move(Backend);
+    FBackendGiven = true;
+    FNetBackend = false;
     return true;
 }
 
@@ -217,6 +223,10 @@ void TCustomComPort::SetConnected(bool Value)
 
 void TCustomComPort::CreateHandle()
 {
+    if (!FBackendGiven && IsNetPortName(FPort) != FNetBackend) {
+        FNetBackend = !FNetBackend;
+        FBackend = FNetBackend ? CreateNetComBackend() : CreateSystemComBackend();
+    }
     int handle = -1;
     int err = FBackend->Open(QFile::encodeName(ComDevicePath(FPort)), handle);
     std::unique_ptr<TComWakeup> readWake, writeWake;
@@ -243,6 +253,14 @@ void TCustomComPort::DestroyHandle()
     if (FHandle < 0)
         return;
     emit HandleClosing();
+    if (FInputWatch) {
+        // Its descriptor closes with the handle; a close on the event thread cannot touch it.
+        if (FInputWatch->thread() == QThread::currentThread())
+            delete FInputWatch;
+        else
+            FInputWatch->deleteLater();
+        FInputWatch = nullptr;
+    }
     FReadQueue.reset();
     FWriteQueue.reset();
     // The descriptor is gone even when close reports an error; keeping the number would let
@@ -256,6 +274,24 @@ void TCustomComPort::SetupComPort()
     ApplyBuffer();
     ApplyDCB();
     ApplyTimeouts();
+}
+
+void TCustomComPort::WatchInput(bool On)
+{
+    if (FHandle < 0)
+        return;
+    if (!FInputWatch && On) {
+        auto *notifier = new QSocketNotifier(FBackend->InputReadyFd(FHandle), QSocketNotifier::Read);
+        connect(notifier, &QSocketNotifier::activated, this, &TCustomComPort::InputAvailable);
+        FInputWatch = notifier;
+    }
+    if (auto *notifier = static_cast<QSocketNotifier *>(FInputWatch))
+        notifier->setEnabled(On);
+}
+
+bool TCustomComPort::WatchingInput() const
+{
+    return FInputWatch && static_cast<const QSocketNotifier *>(FInputWatch)->isEnabled();
 }
 
 void TCustomComPort::BeginUpdate() { ++FUpdateCount; }

@@ -7,8 +7,9 @@
 // open. Every failure goes through CallException: it raises EComPort, or, when OnException
 // is assigned, hands the facts to that handler and the operation goes on.
 //
-// Linux: Port is a device name; an absolute path is used as it stands, any other name is
-// taken relative to /dev. The device is opened exclusively (a second open fails with code 1,
+// Linux: Port is a device name; an absolute path is used as it stands, a name with "://" is a
+// line behind a serial device server (rfc2217://HOST:PORT, tcp://HOST:PORT; ComPortName.h),
+// any other name is taken relative to /dev. The device is opened exclusively (a second open fails with code 1,
 // also within one process, and to other programs). A device that does not take the rate
 // (within 3 %), the data bits, the parity or the stop bits fails the apply with code 7; a
 // pseudo-terminal, which always runs 8 data bits without parity, only for rate and stop
@@ -39,6 +40,16 @@
 // thread's own close); the read and write queues and their workers from the device's open to
 // its close, and they stop telling the event source before it goes. Each port has its own
 // lock and each queue one; neither is held across a blocking call or a handler.
+// Network lines: on rfc2217:// the rate, data bits, parity, stop bits and flow control go to the
+// server and its answers are checked (an answer that differs fails the apply with code 7, as a
+// refusing device does); DTR, RTS and break are sent unanswered; modem-line and line-error
+// events come from the server's notifications. On tcp:// the line settings are the server's
+// own configuration and the line controls, modem lines and error counters answer "not
+// supported by the device" (EOPNOTSUPP), as suspending our own output (SetXonXoff) does on
+// both. Exclusive open, low latency and USB descriptions have no network meaning. OutputCount
+// and evTxEmpty count what this side and its socket still hold, not the far UART's queue.
+// Neither scheme authenticates or encrypts. A server that closes the connection is a line that
+// hangs up: the next read fails; nothing reconnects by itself.
 
 #include "serial/ComAsync.h"
 #include "serial/ComError.h"
@@ -74,7 +85,8 @@ public:
     /// that overrides them calls Close() in its own destructor.
     ~TCustomComPort() override;
 
-    /// Replaces the device layer (tests substitute one that fakes lines and errors).
+    /// Replaces the device layer (tests substitute one that fakes lines and errors); it then
+    /// serves every name. Without one, each Open picks the layer for the name.
     /// Only on a closed port; returns false otherwise.
     bool SetBackend(std::shared_ptr<TComBackend> Backend);
     TComBackend &Backend() const { return *FBackend; }
@@ -230,9 +242,17 @@ public:
     /// True when a registered link has OnRxBuf (judged at registration and removal).
     bool HasLink() const;
 
+    /// While on (and the port open), InputAvailable is emitted on the calling thread, which
+    /// must be the port's, whenever a Read may find bytes, also bytes the device layer has
+    /// decoded and holds while the line is quiet, and the line's end. Level-triggered: it
+    /// repeats until the bytes are read or the watch is switched off.
+    void WatchInput(bool On);
+    bool WatchingInput() const;
+
 signals:
     /// The open descriptor (Handle) is about to be closed: whatever watches it must let go.
     void HandleClosing();
+    void InputAvailable();
 
 protected:
     /// Raises EComPort, or reports to OnException and returns.
@@ -354,6 +374,9 @@ private:
     TComErrors CollectErrors(bool Report);
 
     std::shared_ptr<TComBackend> FBackend;
+    bool FBackendGiven = false;  ///< set by SetBackend: serves every name
+    bool FNetBackend = false;    ///< FBackend is the network layer
+    QObject *FInputWatch = nullptr; ///< the notifier of WatchInput, while open
     std::atomic<int> FHandle{-1};       ///< atomic: an smNone handler may close the port
     int FUpdateCount = 0;
     std::atomic<bool> FConnected{false};

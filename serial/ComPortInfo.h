@@ -36,7 +36,8 @@ std::vector<TComPortInfo> ComPortInfos(const QString &Root = QStringLiteral("/")
 QString ComPortDescription(const TComPortInfo &Info);
 
 /// The device path of a port name as the port object takes it: absolute paths as they are,
-/// other names relative to /dev ("ttyUSB0", "serial/by-id/…").
+/// other names relative to /dev ("ttyUSB0", "serial/by-id/…"); network names (ComPortName.h)
+/// as they are.
 QString ComDevicePath(const QString &Port);
 
 /// The port that Port names: its Name, its device path or one of its stable names (also

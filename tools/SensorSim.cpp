@@ -118,12 +118,15 @@ void TSensorSim::Answer(const QByteArray &request, qint64 receivedNs, int stopFd
         FRequests << request;
         if (FOptions.SilentAfter >= 0 && FReplies >= FOptions.SilentAfter)
             return;
+        if (quint8(request.at(2)) == FOptions.IgnoredCommand)
+            return;
         answer = FModel.Answer(request);
         ++FReplies;
     }
     // On a paced line the request is whole only once its last byte has crossed the wire.
     qint64 at = receivedNs + (FOptions.Pace ? request.size() * ByteNs : 0);
-    at += qint64(answer.WorkMs + FOptions.ProcessingDelayMs) * 1000000LL;
+    const bool slow = quint8(request.at(2)) == FOptions.SlowCommand;
+    at += qint64(answer.WorkMs + (slow ? FOptions.SlowCommandMs : FOptions.ProcessingDelayMs)) * 1000000LL;
     if (!SleepUntil(at, stopFd))
         return;
 
@@ -199,6 +202,12 @@ quint16 TSensorSim::CalOn() const
 {
     std::lock_guard lock(FLock);
     return FModel.CalOn();
+}
+
+quint16 TSensorSim::CalOff() const
+{
+    std::lock_guard lock(FLock);
+    return FModel.CalOff();
 }
 
 bool TSensorSim::CommMode() const

@@ -21,6 +21,7 @@ public:
     TSensorParams Params() const;
     TSensorParams Saved() const;
     quint16 CalOn() const;
+    quint16 CalOff() const;
     bool CommMode() const;
     int Replies() const;
 

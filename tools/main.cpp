@@ -54,6 +54,12 @@ int main(int argc, char *argv[])
         {QStringLiteral("pace"), QStringLiteral("Take the 9600 baud line time for every byte.")},
         {QStringLiteral("delay"), QStringLiteral("Pause before every reply."), QStringLiteral("ms")},
         {QStringLiteral("nak"), QStringLiteral("Refuse this command code with NAK."), QStringLiteral("code")},
+        {QStringLiteral("ignore"), QStringLiteral("Never answer this command code; answer the others."), QStringLiteral("code")},
+        {QStringLiteral("delay-for"),
+         QStringLiteral("Answer this command code after ms instead of --delay. Longer than the configurator's time-out "
+                        "(1000 ms, 50 ms for COMM_MODE, code 0) makes a late reply, which comes while the next "
+                        "request waits: the sensor answers one request after the other."),
+         QStringLiteral("code=ms")},
         {QStringLiteral("silent-after"), QStringLiteral("Stop answering after this many replies."), QStringLiteral("n")},
         {QStringLiteral("garbage"), QStringLiteral("Send this many stray bytes before every reply."), QStringLiteral("n")},
         {QStringLiteral("fragment"), QStringLiteral("Send replies in pieces of this many bytes."), QStringLiteral("n")},
@@ -70,6 +76,17 @@ int main(int argc, char *argv[])
     options.ProcessingDelayMs = Number(parser, QStringLiteral("delay"), 0);
     options.NakCommand = Number(parser, QStringLiteral("nak"), -1);
     options.SilentAfter = Number(parser, QStringLiteral("silent-after"), -1);
+    options.IgnoredCommand = Number(parser, QStringLiteral("ignore"), -1);
+    if (parser.isSet(QStringLiteral("delay-for"))) {
+        const QStringList parts = parser.value(QStringLiteral("delay-for")).split(QLatin1Char('='));
+        bool codeOk = false, msOk = false;
+        options.SlowCommand = parts.value(0).toInt(&codeOk, 0);
+        options.SlowCommandMs = parts.value(1).toInt(&msOk, 0);
+        if (parts.size() != 2 || !codeOk || !msOk || options.SlowCommandMs < 0) {
+            std::fprintf(stderr, "tq-sensor-sim: --delay-for needs code=ms, e.g. 9=1100\n");
+            return 2;
+        }
+    }
     options.GarbageBytes = Number(parser, QStringLiteral("garbage"), 0);
     options.FragmentBytes = Number(parser, QStringLiteral("fragment"), 0);
     options.FragmentGapMs = Number(parser, QStringLiteral("fragment-gap"), 0);

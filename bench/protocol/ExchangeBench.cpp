@@ -3,10 +3,17 @@
 //   1. one transaction against an instant peer: raw write + poll() + read vs Exchange;
 //   2. CPU time while a transaction waits 2 s for a silent peer: the event-driven wait vs
 //      the plain polling loop (non-blocking read, handle events, repeat);
-//   3. a read session of 11 transactions against a peer paced at 9600 baud: raw vs commands.
+//   3. a read session of 11 transactions against a peer paced at 9600 baud: raw vs commands;
+//   4. the read workflow (connect, seven reads, disconnect) against a paced, correct sensor with
+//      replies paired by order alone, as earlier releases did, and with the checked pairing,
+//      each against the ideal line time of its 110 bytes.
+// With the argument "workflow" only the last one runs.
 // The event loop is Qt's default (GLib on Linux); QT_NO_GLIB=1 measures Qt's own dispatcher.
 
 #include "protocol/Commands.h"
+#include "protocol/Connection.h"
+#include "protocol/ReplyCheck.h"
+#include "protocol/Workflows.h"
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
@@ -40,13 +47,18 @@ struct TPeer : bench::Peer {
     explicit TPeer(const QStringList &args) : bench::Peer(QStringLiteral(TQ_SENSOR_SIM), args) {}
 };
 
-class TBenchHost : public TDeviceHost {
+class TBenchHost : public TConnectionHost {
 public:
     TCustomComPort &ComPort() override { return FPort; }
     TTimer &TimeoutTimer() override { return FTimer; }
     QString FieldText(TDeviceField field) const override { return FFields.value(field, QStringLiteral("0")); }
     void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
     void ErrorBox(const QString &text, const QString &) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
+    QString ChosenPort() const override { return Chosen; }
+    void SetDeviceControlsEnabled(bool) override {}
+    void SetWaitCursor(bool) override {}
+
+    QString Chosen;
 
 private:
     TComPort FPort;
@@ -264,12 +276,58 @@ void PacedSession(TBenchHost &host)
     std::printf("  commands   median %.2f ms, %+.2f ms over the floor (target <= 1 ms)\n", exMedian, exMedian - rawMedian);
 }
 
+void PacedReadWorkflow(TBenchHost &host)
+{
+    constexpr int Repetitions = 11;
+    const TComEvents events = host.ComPort().Events();
+    SetSensorLine(host.ComPort()); // the line as the window opens it
+    std::vector<double> orderOnly, checked;
+    auto run = [&](TReplyPairing pairing, std::vector<double> &times) {
+        TPeer peer({QStringLiteral("--pace")});
+        host.Chosen = peer.Path();
+        SetReplyPairing(pairing);
+        QElapsedTimer t;
+        t.start();
+        if (ConnectDevice(host) != ConnectOk)
+            std::abort();
+        const int failed = ReadSensorCommands();
+        DisconnectDevice(host);
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (failed != 0)
+            std::abort();
+    };
+    for (int r = 0; r < Repetitions; ++r) {
+        // Alternate the order so that neither always runs first on a fresh peer.
+        if (r % 2 == 0) {
+            run(rpOrderOnly, orderOnly);
+            run(rpChecked, checked);
+        } else {
+            run(rpChecked, checked);
+            run(rpOrderOnly, orderOnly);
+        }
+    }
+    SetReplyPairing(rpChecked);
+    host.ComPort().SetEvents(events);
+    const double ideal = 110 * 10 * 1000.0 / 9600;
+    const double before = Percentile(orderOnly, 0.5), after = Percentile(checked, 0.5);
+    std::printf("read workflow, correct sensor paced at 9600 baud, %d runs each (ideal line time %.1f ms):\n",
+                Repetitions, ideal);
+    std::printf("  paired by order alone  median %.2f ms  ratio to ideal %.3f\n", before, before / ideal);
+    std::printf("  checked pairing        median %.2f ms  ratio to ideal %.3f\n", after, after / ideal);
+    std::printf("  checked / order alone  %.4f (target <= 1.03)\n", after / before);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     TBenchHost host;
+    // "workflow": only the last measurement.
+    if (argc > 1 && qstrcmp(argv[1], "workflow") == 0) {
+        PacedReadWorkflow(host);
+        return 0;
+    }
     InstantPeer(host, "port as the configurator opens it");
     // The same without the port's event thread, to tell its share from the engine's.
     const TComEvents events = host.ComPort().Events();
@@ -278,5 +336,6 @@ int main(int argc, char *argv[])
     host.ComPort().SetEvents(events);
     SilentWait(host);
     PacedSession(host);
+    PacedReadWorkflow(host);
     return 0;
 }

@@ -3,6 +3,8 @@
 
 #include "serial/ComOpenFailure.h"
 #include "serial/ComPortInfo.h"
+#include "serial/ComPortName.h"
+#include "serial/net/NetBackend.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +89,8 @@ QStringList Holders(const QString &DevicePath)
 
 TComOpenFailure DiagnoseOpenFailure(const QString &Port, int Error)
 {
+    if (IsNetPortName(Port))
+        return DiagnoseNetOpenFailure(Port, Error);
     TComOpenFailure f;
     f.Error = Error;
     f.DevicePath = ComDevicePath(Port);

@@ -148,6 +148,11 @@ TEST(Connection, NakToIdOrAnotherTypeIsRefusedAsUnsupported)
     nakPing.DeviceType = 0x5452;
     TSensorOptions other;
     other.DeviceType = 0x1451;
+    // The late COMM_MODE answer is taken for PING; PING's NAK then comes late and is no ID's.
+    TSensorOptions nakPingLate = nakPing;
+    nakPingLate.SlowCommand = int(TCommand::COMM_MODE);
+    nakPingLate.SlowCommandMs = 300;
+    nakPingLate.ProcessingDelayMs = 60;
 
     struct Case {
         TSensorOptions Options;
@@ -155,7 +160,8 @@ TEST(Connection, NakToIdOrAnotherTypeIsRefusedAsUnsupported)
     };
     const Case cases[] = {{nakId, {Nak("ID"), UnsupportedText}},
                           {nakPing, {UnsupportedText}},
-                          {other, {UnsupportedText}}};
+                          {other, {UnsupportedText}},
+                          {nakPingLate, {UnsupportedText}}};
     for (const Case &c : cases) {
         SensorWindow s(c.Options);
         EXPECT_EQ(ConnectAndCheck(s), ConnectUnsupported);

@@ -54,3 +54,26 @@ TEST(OpenFailureReason, BusyWithAndWithoutANameAndOtherErrors)
     other.Error = -1;
     EXPECT_TRUE(OpenFailureReason(other).isEmpty());
 }
+
+TEST(OpenFailureReason, NetworkLinesNameTheServerAndWhatItDid)
+{
+    const QString port = QStringLiteral("rfc2217://127.0.0.1:4001");
+    struct Case {
+        int Error;
+        const char *Says;
+    } cases[] = {
+        {ECONNREFUSED, "127.0.0.1:4001 отказывает в соединении"},
+        {ENXIO, "Узел 127.0.0.1:4001 не найден"},
+        {ETIMEDOUT, "Нет ответа от 127.0.0.1:4001"},
+        {EPROTO, "не отвечает по RFC 2217"},
+        {EBUSY, "Порт на сервере 127.0.0.1:4001 занят другим клиентом."},
+    };
+    for (const Case &c : cases)
+        EXPECT_TRUE(OpenFailureReason(DiagnoseOpenFailure(port, c.Error)).contains(QString::fromUtf8(c.Says)))
+            << c.Error << " " << OpenFailureReason(DiagnoseOpenFailure(port, c.Error)).toStdString();
+    TComOpenFailure busy = DiagnoseOpenFailure(port, EBUSY);
+    busy.ServerText = QStringLiteral("Port already in use");
+    EXPECT_TRUE(OpenFailureReason(busy).endsWith(QStringLiteral("Сервер сообщает: «Port already in use».")));
+    EXPECT_TRUE(OpenFailureReason(DiagnoseOpenFailure(QStringLiteral("serial://h:1"), EINVAL))
+                    .contains(QStringLiteral("unknown scheme 'serial'")));
+}

@@ -113,6 +113,21 @@ TEST_F(PortChoice, CommandLinePortsAreListedAndTheFirstWinsOverTheStoredChoice)
     EXPECT_EQ(w.ccbPort->Text(), ports[1]);
 }
 
+TEST_F(PortChoice, NetworkNameFromTheCommandLineIsKeptAsItStands)
+{
+    const QString net = QStringLiteral("rfc2217://[::1]:4001");
+    {
+        TfrmMain w(nullptr, {net});
+        EXPECT_EQ(w.ccbPort->Text(), net);
+        EXPECT_EQ(w.cpCOM->Port(), net);
+        w.FormClose(&w);
+    }
+    EXPECT_EQ(StoredPort(), net);
+    TfrmMain again(nullptr, {QStringLiteral("tcp://127.0.0.1:1"), net});
+    again.FormCreate(); // the stored choice is offered: selected
+    EXPECT_EQ(again.ccbPort->Text(), net);
+}
+
 TEST_F(PortChoice, OpeningTheListShowsPortsThatAppearedAndKeepsTheChoice)
 {
     TfrmMain w;

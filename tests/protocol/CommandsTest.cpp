@@ -192,11 +192,14 @@ TEST_F(CommandsTest, TimeOutShowsTheFailureAndReturnsTwo)
     EXPECT_EQ(host.Boxes, (QStringList{Failed("CMD_CAL_OFF"), Failed("SAVE_CONF")}));
 }
 
-TEST_F(CommandsTest, ShortAckIsAFailureNotStaleData)
+// An ACK too short for the command's value answered another command: it is no answer, and the
+// command fails with its own message once the time-out has passed.
+TEST_F(CommandsTest, ShortAckIsNoAnswerAndTheCommandFails)
 {
     quint16 type = 7, version = 8;
+    host.TimeoutTimer().SetInterval(150);
     // Long enough for the type, too short for the version.
-    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 81, 84, 23}), [&] { return DevId(host.Context, type, version); }), CommandReplyTooShort);
+    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 81, 84, 23}), [&] { return DevId(host.Context, type, version); }), ExchangeTimedOut);
     EXPECT_EQ(type, 7);
     EXPECT_EQ(version, 8);
     EXPECT_EQ(host.Boxes, QStringList{Failed("ID")});
@@ -205,9 +208,19 @@ TEST_F(CommandsTest, ShortAckIsAFailureNotStaleData)
 TEST_F(CommandsTest, ShortAckLeavesAParameterField)
 {
     host.SetFieldText(dfHystWidth, "9");
-    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 0, 0, 23}), [&] { return DevHystWidth(host.Context, false); }), CommandReplyTooShort);
+    host.TimeoutTimer().SetInterval(150);
+    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 0, 0, 23}), [&] { return DevHystWidth(host.Context, false); }), ExchangeTimedOut);
     EXPECT_EQ(host.FieldText(dfHystWidth), "9");
     EXPECT_EQ(host.Boxes, QStringList{Failed("CMD_SET_HYST_WIDTH")});
+}
+
+// The empty ACK of an earlier COMM_MODE or PING is passed over: the command's own reply behind
+// it is taken.
+TEST_F(CommandsTest, EmptyAckBeforeTheReplyIsPassedOver)
+{
+    EXPECT_EQ(WithReply(Bytes({6, 4, 0, 23, 6, 6, 0, 30, 0, 23}), [&] { return DevInertTWork(host.Context, false); }), 0);
+    EXPECT_EQ(host.FieldText(dfInertWork), "30");
+    EXPECT_TRUE(host.Boxes.isEmpty());
 }
 
 TEST_F(CommandsTest, LongerAckTakesTheValueAtItsOffset)
@@ -259,7 +272,7 @@ TEST_F(CommandsTest, CalibrationWaitsForTheAveragingTimeAndRestoresTheInterval)
     During(5, [&] { during = host.TimeoutTimer().Interval(); });
     EXPECT_EQ(DevCalOn(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 5, 4, 1, 23}));
-    EXPECT_EQ(during, 110);
+    EXPECT_EQ(during, 80);
     EXPECT_EQ(host.TimeoutTimer().Interval(), 20);
     EXPECT_EQ(host.FieldText(dfCalOn), FormatU16(sensor->Sensor().CalOn()));
     EXPECT_GT(sensor->Sensor().CalOn(), 2000);
@@ -278,7 +291,7 @@ TEST_F(CommandsTest, FailedCalibrationPutsTheIntervalBackBeforeItsBox)
     EXPECT_EQ(host.BoxIntervals, (QList<int>{300, 300}));
 }
 
-TEST_F(CommandsTest, NegativeAveragingTimeWaitsTheDefaultPeriod)
+TEST_F(CommandsTest, NegativeAveragingTimeWaitsOnePeriod)
 {
     Start();
     host.SetFieldText(dfCalTime, "10");
@@ -288,7 +301,7 @@ TEST_F(CommandsTest, NegativeAveragingTimeWaitsTheDefaultPeriod)
     int during = 0;
     During(5, [&] { during = host.TimeoutTimer().Interval(); });
     EXPECT_EQ(DevCalOff(host.Context, true), 0);
-    EXPECT_EQ(during, DefaultTimerInterval);
+    EXPECT_EQ(during, 300);
     EXPECT_EQ(host.TimeoutTimer().Interval(), 300);
 }
 

@@ -3,6 +3,8 @@
 #include "protocol/Commands.h"
 #include "protocol/Workflows.h"
 #include "serial/ComError.h"
+#include "serial/ComOpenFailure.h"
+#include "serial/ComPortName.h"
 #include "serial/ComPort.h"
 #include "serial/ExceptionDisplay.h"
 #include "tools/sensor-cli/Console.h"
@@ -10,6 +12,7 @@
 #include "tools/sensor-cli/SettingsImage.h"
 
 #include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -17,6 +20,33 @@ namespace {
 QString Hex4(quint16 value)
 {
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+/// Why a network port did not open, from the error of that open: asking again would be a new
+/// connection to the server.
+TPortOutcome NetOpenFailure(const QString &name, int error)
+{
+    TPortOutcome out;
+    out.Code = ExitNoPort;
+    const TComOpenFailure f = DiagnoseOpenFailure(name, error);
+    switch (f.Reason) {
+    case TComOpenFailure::ofRefused: out.Status = QStringLiteral("refused"); break;
+    case TComOpenFailure::ofUnknownHost: out.Status = QStringLiteral("unknown host"); break;
+    case TComOpenFailure::ofNoAnswer: out.Status = QStringLiteral("no answer"); break;
+    case TComOpenFailure::ofNotRfc2217: out.Status = QStringLiteral("not an RFC 2217 server"); break;
+    case TComOpenFailure::ofServerBusy:
+        out.Status = QStringLiteral("busy");
+        out.Detail = f.ServerText;
+        break;
+    case TComOpenFailure::ofServerClosed: out.Status = QStringLiteral("closed by the server"); break;
+    default:
+        out.Status = QStringLiteral("cannot open");
+        out.Detail = error > 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+        break;
+    }
+    if (out.Detail.isEmpty() && f.Reason != TComOpenFailure::ofOther)
+        out.Detail = f.DevicePath;
+    return out;
 }
 
 /// Why the port did not open, asked of the port once more (the connection keeps only its
@@ -56,7 +86,8 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
             ? QStringLiteral("type %1 firmware %2").arg(Hex4(host.DeviceType()), Hex4(host.Firmware()))
             : QStringLiteral("no identification");
     } else if (!host.Opened()) {
-        const TPortOutcome failure = OpenFailure(host.Port());
+        const TPortOutcome failure = IsNetPortName(host.Port()) ? NetOpenFailure(host.Port(), host.OpenError())
+                                                                : OpenFailure(host.Port());
         out.Code = failure.Code;
         out.Status = failure.Status;
         out.Detail = failure.Detail;

@@ -24,6 +24,12 @@ void TSensorHost::ErrorBox(const QString &text, const QString &)
     FConsole.Message(FPort, text);
 }
 
+void TSensorHost::OpenFailedBox(const QString &text, const QString &caption, int error)
+{
+    FOpenError = error;
+    ErrorBox(text, caption);
+}
+
 void TSensorHost::DeviceIdentified(quint16 Type, quint16 Firmware)
 {
     FIdentified = true;

@@ -24,6 +24,7 @@ public:
     QString FieldText(TDeviceField field) const override { return FFields[field]; }
     void SetFieldText(TDeviceField field, const QString &text) override { FFields[field] = text; }
     void ErrorBox(const QString &text, const QString &caption) override;
+    void OpenFailedBox(const QString &text, const QString &caption, int error) override;
     QString ChosenPort() const override { return FPort; }
     void SetDeviceControlsEnabled(bool) override {}
     void SetWaitCursor(bool) override {}
@@ -35,6 +36,8 @@ public:
     TFieldTexts &Fields() { return FFields; }
     /// The port opened at least once (a failed connection then failed at the sensor).
     bool Opened() const { return FOpened; }
+    /// The errno of the last open that failed, -1 when unknown.
+    int OpenError() const { return FOpenError; }
     bool Identified() const { return FIdentified; }
     quint16 DeviceType() const { return FDeviceType; }
     quint16 Firmware() const { return FFirmware; }
@@ -50,6 +53,7 @@ private:
     TSensorContext FContext{*this}; ///< after the port and the timer it binds
     QStringList FMessages;
     bool FOpened = false;
+    int FOpenError = -1;
     bool FIdentified = false;
     quint16 FDeviceType = 0;
     quint16 FFirmware = 0;

@@ -49,3 +49,10 @@ void TToolObserver::ExchangeFailed(const TSensorContext &context, const QByteArr
     if (IsCalibrationRun(request))
         FConsole.EndWait(context.ComPort().Port());
 }
+
+void TToolObserver::BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
+                                   TDiscardReason reason)
+{
+    if (FTrace)
+        FTrace->BytesDiscarded(context, request, bytes, reason);
+}

@@ -16,6 +16,8 @@ public:
     void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
     void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
+                        TDiscardReason reason) override;
 
 private:
     TConsole &FConsole;

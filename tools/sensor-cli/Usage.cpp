@@ -15,9 +15,10 @@ SYNOPSIS
 DESCRIPTION
     tq-sensor does from a terminal or a script what the configurator window does by hand,
     with the same commands, messages, time-outs and settings files. A PORT is a device name
-    (ttyUSB0) or path (/dev/ttyUSB0). Several ports in one command are served at the same
-    time, each over its own connection; the command ends with one line per port and a
-    summary on standard output.
+    (ttyUSB0) or path (/dev/ttyUSB0), or a line behind a serial device server:
+    rfc2217://HOST:PORT or tcp://HOST:PORT (see NETWORK PORTS). Several ports in one command
+    are served at the same time, each over its own connection; the command ends with one
+    line per port and a summary on standard output.
 
 COMMANDS
     ports
@@ -49,7 +50,8 @@ COMMANDS
 OPTIONS
     -o, --output FILE.tqx
         read: save the values to this settings file. With several ports the name must
-        contain {port}, which becomes the port's name (values-{port}.tqx).
+        contain {port}, which becomes the port's name (values-{port}.tqx; a network port
+        gives e.g. rfc2217-10.0.0.5-4001).
     --set FIELD=VALUE
         write: send VALUE for FIELD; may be repeated.
     --verify
@@ -68,6 +70,23 @@ OPTIONS
     -h, --help
         Show this text.
 
+NETWORK PORTS
+    rfc2217://HOST:PORT
+        Telnet with the com-port option (RFC 2217), as serial device servers and ser2net's
+        telnet(rfc2217) accepter offer it: the line settings (9600 8N1, no flow control)
+        are sent to the server and its answers checked, so they reach the far UART.
+    tcp://HOST:PORT
+        Raw bytes: the line settings are the server's own configuration; set the server's
+        line to 9600 8N1.
+    HOST is a name, an IPv4 address or an IPv6 address in brackets ([::1]). A name with
+    any other scheme is refused as a usage error. A server that closes the connection
+    during a command ends that port with "error"; nothing reconnects by itself.
+
+SECURITY
+    RFC 2217 and raw TCP carry no authentication and no encryption: anyone who reaches the
+    server's port can drive the sensors behind it. Bind the server to loopback or to a
+    separate management network, never to a network others share.
+
 FIELDS
     Values are written as the window shows them; the hysteresis uses the decimal separator
     of the user's locale.
@@ -83,7 +102,9 @@ FIELDS
 OUTPUT
     Standard output: one line per port in the order given, "PORT: STATUS VALUES...", then a
     summary. STATUS is ok, sensor, busy, no such port, not a terminal, cannot open,
-    no sensor, wrong device type, command failed, differs, file error or error.
+    no sensor, wrong device type, command failed, differs, file error or error; for a
+    network port also refused, unknown host, no answer, not an RFC 2217 server or closed
+    by the server (busy then shows the server's own words).
     Standard error: the system's own messages (in Russian), exactly as the window shows
     them, each after "PORT: ".
 
@@ -91,7 +112,7 @@ EXIT STATUS
     0   every port succeeded (find: at least one sensor was found)
     1   a command timed out, was refused or failed in the sensor
     2   the command line or a value on it is wrong
-    3   a port is missing, busy or cannot be opened
+    3   a port is missing, busy or cannot be opened (or its server cannot be reached)
     4   no sensor answered (find: none on any port)
     5   the device is of another type, or did not identify itself
     6   a settings file could not be read or written
@@ -105,5 +126,6 @@ EXAMPLES
     tq-sensor write ttyUSB0 --set hysteresis=7.5 --set work_inertia=40
     tq-sensor calibrate on ttyUSB0 --time 20000
     tq-sensor find
+    tq-sensor read rfc2217://127.0.0.1:4001 tcp://[::1]:4002
 )");
 }

@@ -1,6 +1,7 @@
 // tq-sensor: the sensor's workflows from a terminal or a script, on many ports at once.
 
 #include "protocol/ExchangeTrace.h"
+#include "serial/ComPortName.h"
 #include "serial/Exception.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/ParallelPorts.h"
@@ -74,10 +75,21 @@ void LoadValues(TCommandLine &line, const QString &path)
     }
 }
 
+/// What {port} and the check for a port given twice take of a port name: a device's own name,
+/// or a network name as a file name ("rfc2217-10.0.0.5-4001").
+QString PortKey(const QString &port)
+{
+    if (!IsNetPortName(port))
+        return QFileInfo(port).fileName();
+    QString key = port;
+    key.replace(QLatin1String("://"), QLatin1String("-")).replace(QLatin1Char(':'), QLatin1Char('-'));
+    return key.remove(QLatin1Char('[')).remove(QLatin1Char(']')).replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
 QString OutputFor(const TCommandLine &line, const QString &port)
 {
     QString path = line.Output;
-    return path.replace(QStringLiteral("{port}"), QFileInfo(port).fileName());
+    return path.replace(QStringLiteral("{port}"), PortKey(port));
 }
 
 TCommandLine Parse(const QCoreApplication &app)
@@ -171,9 +183,14 @@ TCommandLine Parse(const QCoreApplication &app)
     if (line.Ports.isEmpty() && command != QLatin1String("find"))
         throw TUsageError{QStringLiteral("%1 needs at least one port").arg(command)};
     std::set<QString> seen;
-    for (const QString &port : std::as_const(line.Ports))
-        if (!seen.insert(QFileInfo(port).fileName()).second)
+    for (const QString &port : std::as_const(line.Ports)) {
+        QString problem;
+        TNetPortName name;
+        if (IsNetPortName(port) && !ParseNetPortName(port, name, &problem))
+            throw TUsageError{problem};
+        if (!seen.insert(PortKey(port)).second)
             throw TUsageError{QStringLiteral("port %1 is given twice").arg(port)};
+    }
     if (line.Ports.size() > 1 && !line.Output.isEmpty() && !line.Output.contains(QLatin1String("{port}")))
         throw TUsageError{QStringLiteral("with several ports the output file name needs {port}")};
     return line;
