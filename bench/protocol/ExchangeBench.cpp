@@ -288,10 +288,10 @@ void PacedReadWorkflow(TBenchHost &host)
         SetReplyPairing(pairing);
         QElapsedTimer t;
         t.start();
-        if (ConnectDevice(host) != ConnectOk)
+        if (ConnectDevice(host.Context) != ConnectOk)
             std::abort();
-        const int failed = ReadSensorCommands();
-        DisconnectDevice(host);
+        const int failed = ReadSensorCommands(host.Context);
+        DisconnectDevice(host.Context);
         times.push_back(double(t.nsecsElapsed()) / 1e6);
         if (failed != 0)
             std::abort();
