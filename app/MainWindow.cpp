@@ -6,6 +6,7 @@
 #include "app/MessageBox.h"
 #include "protocol/Connection.h"
 #include "protocol/Exchange.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
@@ -172,7 +173,6 @@ TfrmMain::TfrmMain(QWidget *parent, const QStringList &CommandLinePorts)
         move(screen->availableGeometry().center() - rect().center());
 
     SetMessageBoxOwner(this);
-    frmMain = this;
     // A store that cannot be read is reported, and the window opens all the same.
     RunHandler([this] { FormCreate(); });
     SelectCommandLinePort();
@@ -180,8 +180,6 @@ TfrmMain::TfrmMain(QWidget *parent, const QStringList &CommandLinePorts)
 
 TfrmMain::~TfrmMain()
 {
-    if (frmMain == this)
-        frmMain = nullptr;
     SetMessageBoxOwner(nullptr);
 }
 
@@ -196,7 +194,8 @@ void TfrmMain::CreatePort()
 
     tmrTimeout = new TTimer(this);
     tmrTimeout->setObjectName(QStringLiteral("tmrTimeout"));
-    tmrTimeout->SetOnTimer(tmrTimeoutTimer);
+    // The context handles the timer's ticks (tmrTimeoutTimer).
+    FSensor = std::make_unique<TSensorContext>(*this);
 }
 
 void TfrmMain::ListPorts(QStringList &Ports) const

@@ -1,7 +1,7 @@
 #pragma once
 // The configurator's single window: toolbar, the "Работа" and "Калибровка" groups with the
 // seven parameter fields, the serial port and its time-out timer, and the handlers of every
-// button. It is the protocol's frmMain while it lives.
+// button. It hosts the window's one sensor context, through which the protocol reaches them.
 
 #include "app/PortComboBox.h"
 #include "app/SettingsFile.h"
@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QCloseEvent;
 class TComPort;
@@ -24,6 +25,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TFieldFocus;
+class TSensorContext;
 
 /// Where the port settings are kept between runs.
 extern const QString PortSettingsKey;
@@ -83,6 +85,8 @@ public:
     /// The sensor connection around a workflow; see protocol/Connection.h.
     int ConnectDevice();
     void DisconnectDevice();
+    /// The conversation with the sensor that the window's workflows run in.
+    TSensorContext &Sensor() const { return *FSensor; }
 
     // The window as the protocol sees it.
     TCustomComPort &ComPort() override;
@@ -111,6 +115,7 @@ private:
     void CreateDialogs();
 
     TFieldFocus *FFieldFocus;
+    std::unique_ptr<TSensorContext> FSensor; ///< made once cpCOM and tmrTimeout exist
     QPointer<QWidget> FFocusBeforeLock;  ///< where the focus was when a connection began
     QPointer<QWidget> FFocusWhileLocked; ///< where disabling the controls moved it
     QStringList FCommandLinePorts;

@@ -2,7 +2,7 @@
 
 #include "app/FieldDisplay.h"
 #include "app/MessageBox.h"
-#include "app/SettingsImage.h"
+#include "protocol/SettingsImage.h"
 
 #include <QLineEdit>
 

@@ -3,7 +3,7 @@
 // little-endian 32-bit values: txtCalOn, txtCalOff, txtCalTime, txtInertCalib, txtInertWork,
 // txtInpFlt (signed integers) and txtHystWidth (single precision).
 
-#include "app/SettingsImage.h"
+#include "protocol/SettingsImage.h"
 
 #include <QByteArray>
 #include <QString>

@@ -7,6 +7,7 @@
 #include "app/MessageBox.h"
 #include "protocol/OpenFailureReason.h"
 #include "app/WaitCursor.h"
+#include "protocol/SensorContext.h"
 #include "serial/ComPort.h"
 
 #include <QGroupBox>
@@ -16,12 +17,12 @@
 
 int TfrmMain::ConnectDevice()
 {
-    return ::ConnectDevice(*this);
+    return ::ConnectDevice(*FSensor);
 }
 
 void TfrmMain::DisconnectDevice()
 {
-    ::DisconnectDevice(*this);
+    ::DisconnectDevice(*FSensor);
 }
 
 TCustomComPort &TfrmMain::ComPort()

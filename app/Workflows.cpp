@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/FieldFocus.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Workflows.h"
 
 
@@ -39,20 +40,20 @@ void TfrmMain::RunCalibration(const std::function<void()> &Commands)
 
 void TfrmMain::tbUploadClick()
 {
-    RunWorkflow([] { ReadSensorCommands(); });
+    RunWorkflow([this] { ReadSensorCommands(*FSensor); });
 }
 
 void TfrmMain::tbDownloadClick()
 {
-    RunWorkflow([] { WriteSensorCommands(); });
+    RunWorkflow([this] { WriteSensorCommands(*FSensor); });
 }
 
 void TfrmMain::cmdCalOnClick()
 {
-    RunCalibration([] { CalibrateSensorCommands(true); });
+    RunCalibration([this] { CalibrateSensorCommands(*FSensor, true); });
 }
 
 void TfrmMain::cmdCalOffClick()
 {
-    RunCalibration([] { CalibrateSensorCommands(false); });
+    RunCalibration([this] { CalibrateSensorCommands(*FSensor, false); });
 }

@@ -17,27 +17,25 @@ endif()
 install(TARGETS ${TQ_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 
 # The serial component as a library --------------------------------------------------------
-# Public are the headers of serial/, serial/store/ and serial/widgets/, except those whose
-# opening comment calls them internal or private; serial/unix/ never leaves the source tree.
+# Public are the headers of serial/, serial/store/ and serial/widgets/; a private header's name
+# ends in _p.h, and the backend folders (serial/unix/, ...) never leave the source tree.
+# The file sets' base is the layer's include root, so they add no other include path.
+tq_layer_root(serial TQ_SERIAL_ROOT)
 function(tq_public_headers out)
-  set(headers)
-  foreach(pattern ${ARGN})
-    file(GLOB found ${PROJECT_SOURCE_DIR}/serial/${pattern})
-    foreach(header ${found})
-      file(STRINGS ${header} opening LIMIT_COUNT 4)
-      if(NOT opening MATCHES "// Internal:|Private to ")
-        list(APPEND headers ${header})
-      endif()
-    endforeach()
-  endforeach()
+  file(GLOB headers RELATIVE ${TQ_SERIAL_ROOT} ${ARGN})
+  list(FILTER headers EXCLUDE REGEX "_p\\.h$")
+  list(TRANSFORM headers PREPEND ${TQ_SERIAL_ROOT}/)
   set(${out} ${headers} PARENT_SCOPE)
 endfunction()
-tq_public_headers(TQ_SERIAL_HEADERS *.h store/*.h)
-tq_public_headers(TQ_SERIAL_WIDGETS_HEADERS widgets/*.h)
+tq_public_headers(TQ_SERIAL_HEADERS ${TQ_SERIAL_ROOT}/serial/*.h ${TQ_SERIAL_ROOT}/serial/store/*.h)
+tq_public_headers(TQ_SERIAL_WIDGETS_HEADERS ${TQ_SERIAL_ROOT}/serial/widgets/*.h)
 
 set(TQ_SERIAL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/tqserial)
-target_sources(tq_serial PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${TQ_SERIAL_HEADERS})
-target_sources(tq_serial_widgets PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${TQ_SERIAL_WIDGETS_HEADERS})
+target_sources(tq_serial PUBLIC FILE_SET HEADERS BASE_DIRS ${TQ_SERIAL_ROOT} FILES ${TQ_SERIAL_HEADERS})
+target_sources(tq_serial_widgets PUBLIC FILE_SET HEADERS BASE_DIRS ${TQ_SERIAL_ROOT} FILES ${TQ_SERIAL_WIDGETS_HEADERS})
+# The same headers under their source paths are the ones moc reads.
+set_source_files_properties(${TQ_SERIAL_HEADERS} TARGET_DIRECTORY tq_serial PROPERTIES SKIP_AUTOMOC ON)
+set_source_files_properties(${TQ_SERIAL_WIDGETS_HEADERS} TARGET_DIRECTORY tq_serial_widgets PROPERTIES SKIP_AUTOMOC ON)
 # Position-independent, so that users may link it into shared libraries and plugins too.
 set_target_properties(tq_serial PROPERTIES EXPORT_NAME Serial POSITION_INDEPENDENT_CODE ON)
 set_target_properties(tq_serial_widgets PROPERTIES EXPORT_NAME Widgets POSITION_INDEPENDENT_CODE ON)

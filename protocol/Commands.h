@@ -1,6 +1,7 @@
 #pragma once
-// The sensor's commands. Each builds its request, runs one transaction, shows the value the
-// sensor reports in its field and reports its own failure in an error box (caption "Error").
+// The sensor's commands. Each builds its request, runs one transaction on the context, shows
+// the value the sensor reports in the context's field and reports its own failure in the
+// context's error box (caption "Error").
 //
 // Results: 0 on success; the transaction result (ExchangeTimedOut, ExchangeNotSent) when the
 // transaction failed (no reply that can be the command's own: see Exchange); -1 when the sensor
@@ -10,26 +11,28 @@
 
 #include <QtGlobal>
 
+class TSensorContext;
+
 /// Switches the sensor's communication mode (1 on, 0 off) within a 50 ms window. The reply is
 /// not evaluated; always returns 0.
-int DevCommMode(quint8 mode);
+int DevCommMode(TSensorContext &context, quint8 mode);
 
 /// Reads the device type and firmware version; both are written only on success.
-int DevId(quint16 &devType, quint16 &firmware);
+int DevId(TSensorContext &context, quint16 &devType, quint16 &firmware);
 
 /// Makes the sensor store its configuration.
-int DevSaveConf();
+int DevSaveConf(TSensorContext &context);
 
 /// Parameter commands: `write` false reads the sensor's value into the field, true sends the
 /// field's value and shows the value the sensor reports back.
-int DevInertTWork(bool write);  ///< txtInertWork
-int DevInertTCalib(bool write); ///< txtInertCalib
-int DevCalStabTime(bool write); ///< txtCalTime
-int DevInpFltTime(bool write);  ///< txtInpFlt
-int DevHystWidth(bool write);   ///< txtHystWidth, a single-precision value
+int DevInertTWork(TSensorContext &context, bool write);  ///< txtInertWork
+int DevInertTCalib(TSensorContext &context, bool write); ///< txtInertCalib
+int DevCalStabTime(TSensorContext &context, bool write); ///< txtCalTime
+int DevInpFltTime(TSensorContext &context, bool write);  ///< txtInpFlt
+int DevHystWidth(TSensorContext &context, bool write);   ///< txtHystWidth, a single-precision value
 
 /// Calibration results: `run` false reads the stored result, true runs a calibration, waiting
 /// for the averaging time of txtCalTime plus one time-out period; either way the result goes
 /// into the field.
-int DevCalOn(bool run);  ///< txtCalOn
-int DevCalOff(bool run); ///< txtCalOff
+int DevCalOn(TSensorContext &context, bool run);  ///< txtCalOn
+int DevCalOff(TSensorContext &context, bool run); ///< txtCalOff

@@ -3,6 +3,7 @@
 #include "protocol/Commands.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "serial/ComPort.h"
 
 #include <exception>
@@ -28,8 +29,9 @@ void SetSensorLine(TCustomComPort &Port)
     Port.SetTriggersOnRxChar(true);
 }
 
-int ConnectDevice(TConnectionHost &Host)
+int ConnectDevice(TSensorContext &Context)
 {
+    TConnectionHost &Host = Context.Connection();
     quint16 devType = 0;
     quint16 firmware = 0;
     Host.SetWaitCursor(true);
@@ -51,41 +53,42 @@ int ConnectDevice(TConnectionHost &Host)
         Host.OpenFailedBox(QStringLiteral("Невозможно открыть COM-порт. Попробуйте выбрать другой порт или запустить "
                                           "программу от имени администратора."),
                            QStringLiteral("Ошибка"), openError);
-        DisconnectDevice(Host);
+        DisconnectDevice(Context);
         return ConnectFailed;
     }
 
-    DevCommMode(1);
+    DevCommMode(Context, 1);
 
     TReplyBuffer reply;
     quint32 count = 0;
     // Any whole reply, NAK included, shows that a sensor is there.
-    if (Exchange(BuildRequest(TCommand::PING), reply, count) != ExchangeOk) {
+    if (Exchange(Context, BuildRequest(TCommand::PING), reply, count) != ExchangeOk) {
         Host.ErrorBox(QStringLiteral("Ошибка при команде PING."), ErrorCaption);
-        DisconnectDevice(Host);
+        DisconnectDevice(Context);
         return ConnectFailed;
     }
 
-    if (DevId(devType, firmware) == 0) // reports its own failure; the type then stays 0
+    if (DevId(Context, devType, firmware) == 0) // reports its own failure; the type then stays 0
         Host.DeviceIdentified(devType, firmware);
     if (devType == SupportedDeviceType)
         return ConnectOk;
 
     Host.ErrorBox(QStringLiteral("Устройство данного типа или микропрограмма данной версии не поддерживаются."),
                   ErrorCaption);
-    DisconnectDevice(Host);
+    DisconnectDevice(Context);
     return ConnectUnsupported;
 }
 
-void DisconnectDevice(TConnectionHost &Host)
+void DisconnectDevice(TSensorContext &Context)
 {
+    TConnectionHost &Host = Context.Connection();
     TCustomComPort &port = Host.ComPort();
     // A line that vanished fails the farewell; the port must still close and the window
     // unlock, or the user could neither retry nor close it.
     std::exception_ptr failure;
     if (port.Connected()) {
         try {
-            DevCommMode(0);
+            DevCommMode(Context, 0);
         } catch (...) {
             failure = std::current_exception();
         }

@@ -10,6 +10,7 @@
 #include <QString>
 
 class TCustomComPort;
+class TSensorContext;
 
 /// The device type this configurator supports (the ID reply's first value).
 constexpr quint16 SupportedDeviceType = 0x5451;
@@ -46,12 +47,12 @@ public:
 /// settings loaded afterwards may replace them; ConnectDevice always sets 9600 baud.
 void SetSensorLine(TCustomComPort &Port);
 
-/// Call only while not connected; `Host` must be frmMain. Every failure is shown in its own
-/// box and returns to idle (port closed, controls unlocked) before it returns. An EComPort of
-/// a vanishing line during the handshake propagates with the connection still open: end it
-/// with DisconnectDevice.
-int ConnectDevice(TConnectionHost &Host);
+/// Call only while not connected, with a context made from a TConnectionHost. Every failure
+/// is shown in its own box and returns to idle (port closed, controls unlocked) before it
+/// returns. An EComPort of a vanishing line during the handshake propagates with the
+/// connection still open: end it with DisconnectDevice.
+int ConnectDevice(TSensorContext &Context);
 
 /// Ends a connection in any state, also twice. The port is closed and the controls unlocked
 /// even when switching the communication mode off fails; that failure is raised afterwards.
-void DisconnectDevice(TConnectionHost &Host);
+void DisconnectDevice(TSensorContext &Context);

@@ -1,7 +1,7 @@
 #pragma once
-// What the sensor protocol needs from the main window: the serial port, the time-out timer,
-// the seven parameter fields and the error box. The main window implements this interface and
-// points frmMain at itself before any command runs; tests bring their own implementation.
+// What the sensor protocol needs from its host (the main window, a tq-sensor port, a test): the
+// serial port, the time-out timer, the seven parameter fields and the error box. The protocol
+// reaches it through a sensor context (SensorContext.h).
 
 #include <QString>
 
@@ -25,7 +25,7 @@ public:
 
     /// The open port the sensor is connected to (cpCOM).
     virtual TCustomComPort &ComPort() = 0;
-    /// The transaction time-out (tmrTimeout). Its OnTimer must call tmrTimeoutTimer.
+    /// The transaction time-out (tmrTimeout). Its sensor context handles its ticks.
     virtual TTimer &TimeoutTimer() = 0;
 
     virtual QString FieldText(TDeviceField field) const = 0;
@@ -35,7 +35,3 @@ public:
     /// once the user has dismissed it (the event loop keeps running meanwhile).
     virtual void ErrorBox(const QString &text, const QString &caption) = 0;
 };
-
-/// The main window, as the protocol sees it. Null until the window exists. One per thread, so
-/// that several hosts (one port each, on their own threads) can talk to sensors at once.
-extern thread_local TDeviceHost *frmMain;

@@ -1,10 +1,10 @@
 #include "protocol/Exchange.h"
 
-#include "protocol/DeviceHost.h"
 #include "protocol/ExchangeObserver.h"
 #include "protocol/LineSettle.h"
 #include "protocol/PortWaiter.h"
 #include "protocol/ReplyCheck.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-
-thread_local bool TimedOut = false;
 
 qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
 {
@@ -34,20 +32,20 @@ namespace {
 /// Tells the installed observer, if any, what a transaction sent and how it ended.
 class TExchangeReport {
 public:
-    TExchangeReport(const TCustomComPort &port, const QByteArray &request)
-        : FObserver(CurrentExchangeObserver()), FPort(port), FRequest(request)
+    TExchangeReport(const TSensorContext &context, const QByteArray &request)
+        : FObserver(CurrentExchangeObserver()), FContext(context), FRequest(request)
     {
     }
     void Sent(int written, int timeoutMs) const
     {
         if (FObserver)
-            FObserver->RequestSent(FPort, FRequest, written, timeoutMs);
+            FObserver->RequestSent(FContext, FRequest, written, timeoutMs);
     }
     int Ended(int result, const TReplyBuffer &buffer, quint32 count) const
     {
         if (FObserver) {
             const quint32 length = result == ExchangeOk ? ReadU16(buffer.data() + 1) : count;
-            FObserver->ExchangeEnded(FPort, FRequest, QByteArray(reinterpret_cast<const char *>(buffer.data()), length),
+            FObserver->ExchangeEnded(FContext, FRequest, QByteArray(reinterpret_cast<const char *>(buffer.data()), length),
                                      result);
         }
         return result;
@@ -55,18 +53,18 @@ public:
     void Discarded(const QByteArray &bytes, TDiscardReason reason) const
     {
         if (FObserver && !bytes.isEmpty())
-            FObserver->BytesDiscarded(FPort, FRequest, bytes, reason);
+            FObserver->BytesDiscarded(FContext, FRequest, bytes, reason);
     }
     /// Call from a catch block.
     void Failed() const
     {
         if (FObserver)
-            FObserver->ExchangeFailed(FPort, FRequest, CurrentExceptionMessage());
+            FObserver->ExchangeFailed(FContext, FRequest, CurrentExceptionMessage());
     }
 
 private:
     TExchangeObserver *const FObserver;
-    const TCustomComPort &FPort;
+    const TSensorContext &FContext;
     const QByteArray &FRequest;
 };
 
@@ -89,10 +87,11 @@ struct TPauseOnExit {
 /// Lets the line settle: reads and discards what it brings until it has been quiet for
 /// LateReplyMs. A line that never goes quiet is given up on once the largest reply could have
 /// arrived.
-void Settle(TCustomComPort &port, TLineSettle &line, const TExchangeReport &report)
+void Settle(TSensorContext &context, TLineSettle &line, const TExchangeReport &report)
 {
     // The request that follows gets its full period, not what an old countdown left of it.
-    frmMain->TimeoutTimer().SetEnabled(false);
+    TCustomComPort &port = context.ComPort();
+    context.TimeoutTimer().SetEnabled(false);
     const std::shared_ptr<TPortWaiter> held = TPortWaiter::ForPort(port);
     TPortWaiter &waiter = *held;
     waiter.Resume();
@@ -139,17 +138,18 @@ int ScanForAnswer(const QByteArray &request, TReplyBuffer &buffer, quint32 &coun
     return 0;
 }
 
-int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, const TExchangeReport &report)
+int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
+             const TExchangeReport &report)
 {
-    TCustomComPort &port = frmMain->ComPort();
-    TTimer &timer = frmMain->TimeoutTimer();
+    TCustomComPort &port = context.ComPort();
+    TTimer &timer = context.TimeoutTimer();
 
     // Whatever arrived before the request is no answer to it.
     report.Discarded(DrainInput(port), drStale);
     count = 0;
     const int written = port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
-    TimedOut = false;
+    context.TimedOut = false;
     report.Sent(written, timer.Interval());
     if (written <= 0)
         return ExchangeNotSent;
@@ -183,22 +183,23 @@ int Transact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, co
             more = n == room;
         }
         woken = waiter.Wait(!more);
-        if (TimedOut || running.hasExpired(longest))
+        if (context.TimedOut || running.hasExpired(longest))
             return ExchangeTimedOut;
     }
 }
 
 /// One transaction on a line that owes no reply to an earlier request when this one needs it
 /// so; afterwards the line is left owing one when the reply taken is not certainly its own.
-int PairedTransact(const QByteArray &request, TReplyBuffer &buffer, quint32 &count, const TExchangeReport &report)
+int PairedTransact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
+                   const TExchangeReport &report)
 {
-    TLineSettle &line = TLineSettle::Of(frmMain->ComPort());
+    TLineSettle &line = TLineSettle::Of(context.ComPort());
     if (!line.Settled() && NeedsSettledLine(request))
-        Settle(frmMain->ComPort(), line, report);
+        Settle(context, line, report);
     // Replies to COMM_MODE and PING look alike and go out without a settle: what such a one
     // takes may be the owed reply, and then its own is owed instead.
     const bool owedBefore = !line.Settled();
-    const int result = Transact(request, buffer, count, report);
+    const int result = Transact(context, request, buffer, count, report);
     if (result == ExchangeTimedOut || (result == ExchangeOk && owedBefore))
         line.Unsettle();
     return result;
@@ -206,22 +207,15 @@ int PairedTransact(const QByteArray &request, TReplyBuffer &buffer, quint32 &cou
 
 } // namespace
 
-int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
+int Exchange(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count)
 {
-    const TExchangeReport report(frmMain->ComPort(), request);
+    const TExchangeReport report(context, request);
     try {
-        return report.Ended(PairedTransact(request, buffer, count, report), buffer, count);
+        return report.Ended(PairedTransact(context, request, buffer, count, report), buffer, count);
     } catch (...) {
         report.Failed();
         throw;
     }
-}
-
-void tmrTimeoutTimer(QObject *Sender)
-{
-    TimedOut = true;
-    if (auto *timer = qobject_cast<TTimer *>(Sender))
-        timer->SetEnabled(false);
 }
 
 void RestartTimer(TTimer &timer)

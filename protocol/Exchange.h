@@ -1,6 +1,6 @@
 #pragma once
-// One request/response transaction with the sensor over frmMain's port, bounded by the silence
-// time-out tmrTimeout. The wait runs the event loop (the window stays live) and sleeps until a
+// One request/response transaction with the sensor over a context's port, bounded by the
+// silence time-out of its tmrTimeout. The wait runs the event loop (the window stays live) and sleeps until a
 // UI event, a timer tick or new bytes on the port wake it.
 
 #include "protocol/Frame.h"
@@ -8,8 +8,8 @@
 #include <QByteArray>
 #include <array>
 
-class QObject;
 class TCustomComPort;
+class TSensorContext;
 class TTimer;
 
 /// Bytes a transaction reads at a time.
@@ -26,10 +26,6 @@ constexpr int ExchangeOk = 0;       ///< a whole reply frame (ACK or NAK) stands
 constexpr int ExchangeTimedOut = 2;
 constexpr int ExchangeNotSent = 3;  ///< the write wrote no byte; no reply was awaited
 
-/// Set by tmrTimeoutTimer, cleared by each Exchange when its wait starts. One per thread, like
-/// frmMain: a host's timer ticks on the thread that runs its transactions.
-extern thread_local bool TimedOut;
-
 /// Drains stale input, writes `request`, and collects the reply into `buffer` (`count` bytes
 /// valid at the end). Returns one of the Exchange* results. EComPort from the port propagates.
 /// The time-out counts from the write and anew from every received chunk. A line that keeps
@@ -39,15 +35,12 @@ extern thread_local bool TimedOut;
 /// After a transaction that ended without its own reply, a request whose reply is evaluated
 /// first waits for the line to settle (TLineSettle), so that a late reply never answers it.
 /// Every discarded byte is reported to the exchange observer.
-int Exchange(const QByteArray &request, TReplyBuffer &buffer, quint32 &count);
+int Exchange(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count);
 
 /// How long a transaction may run in all: the time the largest reply (MaxResponseLength
 /// bytes) takes at the port's line rate and framing, plus one time-out period of `interval`
 /// ms. Later than that no valid reply can still be on its way.
 qint64 LongestTransactionMs(const TCustomComPort &port, int interval);
-
-/// The tick handler of tmrTimeout: marks the time-out and disables the sending timer.
-void tmrTimeoutTimer(QObject *Sender);
 
 /// Starts the timer's period anew (disable, enable).
 void RestartTimer(TTimer &timer);

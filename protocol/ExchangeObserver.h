@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-class TCustomComPort;
+class TSensorContext;
 
 /// Why received bytes were thrown away instead of answering a request.
 enum TDiscardReason {
@@ -21,23 +21,23 @@ public:
 
     /// The request went out: `written` bytes of it (0 or less: none, and no reply is awaited);
     /// the wait for the reply lasts up to `timeoutMs` of silence.
-    virtual void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) = 0;
+    virtual void RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs) = 0;
 
     /// The transaction ended with `result` (ExchangeOk, ExchangeTimedOut, ExchangeNotSent).
     /// `reply` is the whole reply frame when complete, else whatever had arrived.
-    virtual void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+    virtual void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                                int result) = 0;
 
     /// Bytes came in that answer no request of this transaction (`request`, not yet sent for
     /// drStale and drLate).
-    virtual void BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+    virtual void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
                                 TDiscardReason reason)
     {
-        Q_UNUSED(port) Q_UNUSED(request) Q_UNUSED(bytes) Q_UNUSED(reason)
+        Q_UNUSED(context) Q_UNUSED(request) Q_UNUSED(bytes) Q_UNUSED(reason)
     }
 
     /// The port raised `error` during the transaction; the exception goes on to the caller.
-    virtual void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) = 0;
+    virtual void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) = 0;
 };
 
 /// Installs the observer of all transactions on every thread (null: none). It must stay alive

@@ -3,6 +3,7 @@
 #include "protocol/Exchange.h"
 #include "protocol/FieldText.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "serial/ComPort.h"
 #include "serial/Exception.h"
 
@@ -134,34 +135,34 @@ TExchangeTrace::TExchangeTrace(const QString &path) : FFile(path)
     FClock.start();
 }
 
-void TExchangeTrace::RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int)
+void TExchangeTrace::RequestSent(const TSensorContext &context, const QByteArray &request, int written, int)
 {
     QString what = DescribeRequest(request);
     if (written <= 0)
         what += QLatin1Char(' ') + ResultText(ExchangeNotSent);
-    Line(port, '>', request, what);
+    Line(context.ComPort(), '>', request, what);
 }
 
-void TExchangeTrace::ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+void TExchangeTrace::ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                                    int result)
 {
     if (result == ExchangeNotSent)
         return; // the request line said so already
     const QString outcome = result == ExchangeOk ? ReplyText(request, reply) : ResultText(result);
-    Line(port, '<', reply, RequestName(request, false) + QLatin1Char(' ') + outcome);
+    Line(context.ComPort(), '<', reply, RequestName(request, false) + QLatin1Char(' ') + outcome);
 }
 
-void TExchangeTrace::ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error)
+void TExchangeTrace::ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error)
 {
-    Line(port, '<', {}, RequestName(request, false) + QStringLiteral(" error: ") + error);
+    Line(context.ComPort(), '<', {}, RequestName(request, false) + QStringLiteral(" error: ") + error);
 }
 
-void TExchangeTrace::BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+void TExchangeTrace::BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
                                     TDiscardReason reason)
 {
     if (!FWithDiscarded)
         return;
-    Line(port, '<', bytes, RequestName(request, false) + QStringLiteral(" discarded: ") + DiscardText(reason));
+    Line(context.ComPort(), '<', bytes, RequestName(request, false) + QStringLiteral(" discarded: ") + DiscardText(reason));
 }
 
 void TExchangeTrace::Line(const TCustomComPort &port, char direction, const QByteArray &bytes, const QString &what)

@@ -23,6 +23,8 @@
 #include <functional>
 #include <mutex>
 
+class TCustomComPort;
+
 class TExchangeTrace : public TExchangeObserver {
 public:
     /// Creates or truncates the file. Throws Exception with the file's error when it cannot,
@@ -34,11 +36,11 @@ public:
     /// The first write that failed ("path: No space left on device"), else empty.
     QString Failure() const;
 
-    void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) override;
-    void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+    void RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs) override;
+    void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
-    void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
-    void BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+    void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
                         TDiscardReason reason) override;
 
     /// Whether discarded bytes are traced (on by default; -v of tq-sensor leaves them out).

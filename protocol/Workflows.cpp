@@ -16,19 +16,21 @@ int FirstFailure(std::initializer_list<int> results)
 } // namespace
 
 // Braced lists run their elements in order, so the commands go out in the order written.
-int ReadSensorCommands()
+int ReadSensorCommands(TSensorContext &context)
 {
-    return FirstFailure({DevInertTWork(false), DevInertTCalib(false), DevCalStabTime(false), DevInpFltTime(false),
-                         DevHystWidth(false), DevCalOn(false), DevCalOff(false)});
+    return FirstFailure({DevInertTWork(context, false), DevInertTCalib(context, false), DevCalStabTime(context, false),
+                         DevInpFltTime(context, false), DevHystWidth(context, false), DevCalOn(context, false),
+                         DevCalOff(context, false)});
 }
 
-int WriteSensorCommands()
+int WriteSensorCommands(TSensorContext &context)
 {
-    return FirstFailure({DevInertTWork(true), DevInertTCalib(true), DevCalStabTime(true), DevInpFltTime(true),
-                         DevHystWidth(true), DevSaveConf()});
+    return FirstFailure({DevInertTWork(context, true), DevInertTCalib(context, true), DevCalStabTime(context, true),
+                         DevInpFltTime(context, true), DevHystWidth(context, true), DevSaveConf(context)});
 }
 
-int CalibrateSensorCommands(bool on)
+int CalibrateSensorCommands(TSensorContext &context, bool on)
 {
-    return FirstFailure({DevInertTCalib(true), DevCalStabTime(true), on ? DevCalOn(true) : DevCalOff(true)});
+    return FirstFailure({DevInertTCalib(context, true), DevCalStabTime(context, true),
+                         on ? DevCalOn(context, true) : DevCalOff(context, true)});
 }

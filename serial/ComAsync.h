@@ -5,13 +5,15 @@
 // within the timeouts the port had at the start, until it ends by itself, by AbortAllAsync
 // or by Close. WaitForAsync waits for that end, IsAsyncCompleted only looks. Operations of
 // one direction run one after the other, in the order they were started. The record
-// belongs to whoever called InitAsync.
+// belongs to whoever called InitAsync, and is used by one thread at a time.
 
 #include "serial/ComTypes.h"
 
 #include <QElapsedTimer>
+#include <memory>
 
 class TComAsyncQueue;
+struct TComAsyncLock;
 
 /// How long an operation may take, fixed when it starts.
 struct TAsyncLimits {
@@ -27,7 +29,9 @@ struct TAsync {
     char *Data = nullptr;
     int Size = 0;
 
-    // Completion state. While the operation is pending only its queue touches these.
+    // Completion state, guarded by Lock. While the operation is pending only its queue
+    // touches these.
+    std::shared_ptr<TComAsyncLock> Lock; ///< of the queue it last ran in; outlives that port
     TComAsyncQueue *Queue = nullptr; ///< where a pending operation waits, null once completed
     char *Buffer = nullptr;         ///< read destination
     int Count = 0;                  ///< bytes asked for

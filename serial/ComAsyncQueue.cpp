@@ -1,6 +1,6 @@
 // Background progress of asynchronous operations.
 
-#include "serial/ComAsyncQueue.h"
+#include "serial/ComAsyncQueue_p.h"
 
 #include "serial/ComBackend.h"
 
@@ -9,20 +9,6 @@
 #include <mutex>
 
 namespace {
-
-// One lock for every record: a record may move between ports and outlive them, so its
-// completion state cannot be guarded by a lock that one port owns.
-std::mutex &RecordLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-std::condition_variable &RecordEnded()
-{
-    static std::condition_variable cond;
-    return cond;
-}
 
 int PollMs(qint64 Ms) { return Ms < 0 ? -1 : int(std::min<qint64>(Ms, INT_MAX)); }
 
@@ -39,7 +25,7 @@ TComAsyncQueue::~TComAsyncQueue()
 {
     CancelAll();
     {
-        std::lock_guard guard(RecordLock());
+        std::lock_guard guard(FLock->Mutex);
         FStopping = true;
         FWork.notify_all();
     }
@@ -49,7 +35,9 @@ TComAsyncQueue::~TComAsyncQueue()
 
 bool TComAsyncQueue::Start(TAsync &A)
 {
-    std::unique_lock lock(RecordLock());
+    // The record's owner is the only other reader of Lock, and it is here.
+    A.Lock = FLock;
+    std::unique_lock lock(FLock->Mutex);
     A.Queue = nullptr;
     A.Cancelled = false;
     A.Completed = false;
@@ -69,7 +57,7 @@ bool TComAsyncQueue::Start(TAsync &A)
 
 void TComAsyncQueue::Run()
 {
-    std::unique_lock lock(RecordLock());
+    std::unique_lock lock(FLock->Mutex);
     for (;;) {
         FWork.wait(lock, [&] { return FStopping || !FOps.empty(); });
         if (FOps.empty())
@@ -146,7 +134,7 @@ void TComAsyncQueue::Complete(TAsync &A)
     FOps.erase(std::remove(FOps.begin(), FOps.end(), &A), FOps.end());
     A.Queue = nullptr;
     A.Completed = true;
-    RecordEnded().notify_all();
+    FLock->Ended.notify_all();
 }
 
 void TComAsyncQueue::Cancel(TAsync &A, std::unique_lock<std::mutex> &Lock)
@@ -157,33 +145,46 @@ void TComAsyncQueue::Cancel(TAsync &A, std::unique_lock<std::mutex> &Lock)
     }
     A.Cancelled = true;
     FWakeup->Set();
-    RecordEnded().wait(Lock, [&] { return A.Completed; });
+    FLock->Ended.wait(Lock, [&] { return A.Completed; });
 }
 
 void TComAsyncQueue::CancelAll()
 {
-    std::unique_lock lock(RecordLock());
+    std::unique_lock lock(FLock->Mutex);
     FAbort = true;
     while (!FOps.empty())
         Cancel(*FOps.back(), lock);
     FAbort = false;
 }
 
+// A record that never ran has no lock, and nothing can change it.
+
 void TComAsyncQueue::WaitFinished(TAsync &A)
 {
-    std::unique_lock lock(RecordLock());
-    RecordEnded().wait(lock, [&] { return A.Completed; });
+    const std::shared_ptr<TComAsyncLock> l = A.Lock;
+    if (!l)
+        return;
+    std::unique_lock lock(l->Mutex);
+    l->Ended.wait(lock, [&] { return A.Completed; });
 }
 
 bool TComAsyncQueue::Finished(const TAsync &A)
 {
-    std::lock_guard guard(RecordLock());
+    const std::shared_ptr<TComAsyncLock> l = A.Lock;
+    if (!l)
+        return A.Completed;
+    std::lock_guard guard(l->Mutex);
     return A.Completed;
 }
 
 void TComAsyncQueue::Forget(TAsync &A)
 {
-    std::unique_lock lock(RecordLock());
+    const std::shared_ptr<TComAsyncLock> l = A.Lock;
+    if (!l)
+        return;
+    // A queue holds this lock while it ends its operations on the way out, so a Queue seen
+    // under it is still there.
+    std::unique_lock lock(l->Mutex);
     if (A.Queue)
         A.Queue->Cancel(A, lock);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Internal: the device layer under the port object. Every operating-system call of the
-// component goes through this interface, so a test can put a double in its place.
-// Each call returns 0 on success or the platform's error number of the failure.
+// The device layer under the port object. Every operating-system call of the component goes
+// through this interface; TCustomComPort::SetBackend puts another in its place (a test double,
+// a line that is not a local device). Each call returns 0 on success or the platform's error
+// number of the failure.
 
 #include "serial/ComTypes.h"
 

@@ -1,4 +1,4 @@
-#include "serial/ComCodePage.h"
+#include "serial/ComCodePage_p.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -3,7 +3,7 @@
 #include "serial/ComBackend.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPort.h"
-#include "serial/ComThread.h"
+#include "serial/ComThread_p.h"
 #include "serial/ExceptionDisplay.h"
 
 #include <QCoreApplication>
@@ -20,7 +20,10 @@ void TCustomComPort::StartEventThread()
         FBackend->CreateEventSource(FHandle, EventSetup(FEvents), err);
     if (!source)
         throw EComPort(CE_WaitFailed + 1, err ? err : FBackend->Reason(rsNoWatch));
-    FEventSource = source.get();
+    {
+        std::lock_guard guard(FLock);
+        FEventSource = source.get();
+    }
     FEventThread = new TComThread(this, std::move(source), FReceiver);
     FThreadCreated = true;
     UpdateWatch(); // before it first waits: nothing it would wake for in vain
@@ -70,24 +73,34 @@ TEventSetup TCustomComPort::EventSetup(TComEvents Events) const
 
 void TCustomComPort::StopEventThread()
 {
+    // A handler served while the thread ends may start a write whose worker goes on after
+    // the source is gone: from here on nothing tells the source.
+    DetachEventSource();
     TComThread *thread = FEventThread;
     FEventThread = nullptr; // a handler run while we wait must not see a dying thread
     delete thread;
-    // Cleared only now: until the thread has ended, its handlers may still read or write.
-    FEventSource = nullptr;
     FThreadCreated = false;
     // Events sent before the stop are for a session that is over.
     QCoreApplication::removePostedEvents(FReceiver, CM_PORTEVENT);
 }
 
+void TCustomComPort::DetachEventSource()
+{
+    std::lock_guard guard(FLock);
+    FEventSource = nullptr;
+}
+
+// Under the lock, so that the source cannot go while it is told; telling never blocks.
 void TCustomComPort::NoteWritten()
 {
+    std::lock_guard guard(FLock);
     if (FEventSource)
         FEventSource->Written();
 }
 
 void TCustomComPort::NoteConsumed()
 {
+    std::lock_guard guard(FLock);
     if (FEventSource)
         FEventSource->Consumed();
 }

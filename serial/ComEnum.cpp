@@ -1,7 +1,7 @@
 // The machine's serial ports: names for the selection controls, descriptions for people.
 
 #include "serial/ComConvert.h"
-#include "serial/ComPortList.h"
+#include "serial/ComPortList_p.h"
 
 #include <algorithm>
 

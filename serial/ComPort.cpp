@@ -2,15 +2,15 @@
 
 #include "serial/ComPort.h"
 
-#include "serial/ChangedValue.h"
-#include "serial/ComAsyncQueue.h"
+#include "serial/ChangedValue_p.h"
+#include "serial/ComAsyncQueue_p.h"
 #include "serial/ComBackend.h"
-#include "serial/ComSystemText.h"
+#include "serial/ComSystemText_p.h"
 #include "serial/ComConvert.h"
 #include "serial/ComPortInfo.h"
 #include "serial/ComPortName.h"
 #include "serial/net/NetBackend.h"
-#include "serial/ComThread.h"
+#include "serial/ComThread_p.h"
 #include "serial/ExceptionDisplay.h"
 
 #include <QFile>
@@ -41,10 +41,10 @@ TCustomComPort::~TCustomComPort()
     // A handler may belong to an owner that is already going away: no reports from here.
     OnException = nullptr;
     try {
-        Close();
+        Close(); // also waits for a close that the event thread is running
     } catch (...) {
     }
-    ReapEventThread();
+    SettleEventThreadClose();
     FReadQueue.reset();
     FWriteQueue.reset();
     if (FHandle >= 0)
@@ -79,12 +79,45 @@ void TCustomComPort::CallException(quint16 AnException, qint64 WinError)
 
 // Connection ------------------------------------------------------------------------------
 
+/// Marks what the port's thread is doing for as long as it does it; a step nested in
+/// another's handlers hands the outer one back.
+class TCustomComPort::TLifeStepScope {
+public:
+    /// Call with the port's lock held.
+    TLifeStepScope(TCustomComPort &Port, TLifeStep Step) : FPort(Port), FOuter(Port.FOwnerStep)
+    {
+        FPort.FOwnerStep = Step;
+        FPort.FStepEnded.notify_all();
+    }
+    ~TLifeStepScope()
+    {
+        std::lock_guard guard(FPort.FLock);
+        FPort.FOwnerStep = FOuter;
+        FPort.FStepEnded.notify_all();
+    }
+
+private:
+    TCustomComPort &FPort;
+    const TLifeStep FOuter;
+};
+
 void TCustomComPort::Open()
 {
+    std::unique_lock lock(FLock);
+    if (FOwnerStep == lsOpening)
+        return; // from a handler of this very open: the port is open
+    // A close that an smNone handler asked for is as good as done: let it finish first.
+    if (FEventThreadCloses || (FCloseAsked && FConnected && FOwnerStep == lsNone)) {
+        lock.unlock();
+        ReapEventThread();
+        lock.lock();
+    }
     if (FConnected)
         return;
-    ReapEventThread();
     FCloseAsked = false;
+    TLifeStepScope step(*this, lsOpening);
+    lock.unlock();
+
     CallBeforeOpen();
     CreateHandle();
     // A handler that swallowed the open failure leaves nothing to configure: stay closed.
@@ -124,15 +157,19 @@ void TCustomComPort::Close()
         FCloseAsked = true;
         return;
     }
-    ReapEventThread();
-    // A handler run while the event thread ends may close again: the outer Close finishes.
-    // So does a close that the event thread is completing for its handler.
-    if (!FConnected || FClosing.exchange(true))
+    std::unique_lock lock(FLock);
+    if (FEventThreadCloses) {
+        lock.unlock();
+        ReapEventThread(); // the port is closed when it returns
         return;
-    struct Reset {
-        std::atomic<bool> &Flag;
-        ~Reset() { Flag = false; }
-    } reset{FClosing};
+    }
+    // A handler run while the port closes may close again: the outer Close finishes.
+    if (!FConnected || FOwnerStep == lsClosing)
+        return;
+    // From here on an event thread asked to close gives way to this close.
+    TLifeStepScope step(*this, lsClosing);
+    lock.unlock();
+
     CallBeforeClose();
     AbortAllAsync();
     if (FThreadCreated)
@@ -144,22 +181,20 @@ void TCustomComPort::Close()
 
 void TCustomComPort::CloseFromEventThread()
 {
-    if (!FConnected || FClosing.exchange(true))
-        return; // the port's thread is closing it already
-    struct Reset {
-        std::atomic<bool> &Flag;
-        ~Reset() { Flag = false; }
-    } reset{FClosing};
+    {
+        std::unique_lock lock(FLock);
+        FStepEnded.wait(lock, [&] { return FOwnerStep != lsOpening; });
+        if (FOwnerStep == lsClosing || !FConnected)
+            return; // the port's thread is closing it already
+        FEventThreadCloses = true;
+    }
     try {
         CallBeforeClose();
         AbortAllAsync();
     } catch (...) {
         ShowCurrentException();
     }
-    FEndedThread = FEventThread;
-    FEventThread = nullptr;
-    FEventSource = nullptr;
-    FThreadCreated = false;
+    DetachEventSource();
     DestroyHandle();
     FConnected = false;
     try {
@@ -169,9 +204,25 @@ void TCustomComPort::CloseFromEventThread()
     }
 }
 
+bool TCustomComPort::SettleEventThreadClose()
+{
+    {
+        std::lock_guard guard(FLock);
+        if (!FEventThreadCloses)
+            return false;
+    }
+    ReapEventThread();
+    return true;
+}
+
 void TCustomComPort::ReapEventThread()
 {
-    delete FEndedThread.exchange(nullptr);
+    // Deleting waits for the thread's end, and so for the close it runs on its way out.
+    delete FEventThread;
+    FEventThread = nullptr;
+    FThreadCreated = false;
+    std::lock_guard guard(FLock);
+    FEventThreadCloses = false;
 }
 
 void TCustomComPort::SetConnected(bool Value)

@@ -18,6 +18,28 @@
 // equivalent (DSR flow and sensitivity, TxContinueOnXoff, DiscardNull, RTS toggle, DTR
 // handshake, queue sizes) are kept and reported back but not applied.
 //
+// Threads. A port belongs to the thread that creates it (its owner thread); every call is
+// made there, except as follows.
+//  - The event thread (one per open port with a non-empty Events set) waits for line events.
+//    smThreadSync and smWindowSync run the handlers on the owner thread, which needs an event
+//    loop for them; smNone runs them on the event thread, concurrently with the owner thread.
+//    An smNone handler may read, write, use the line operations and call Close, which only
+//    asks: the port closes on the event thread once the batch is over. It must not call
+//    Open, the setters or the link registry, nor destroy the port.
+//  - Asynchronous reads and writes finish on a background worker per direction; a record is
+//    used by one thread at a time and may outlive its port (DoneAsync still works).
+// What the owner thread's calls wait for:
+//  - Close: the before-close handlers, the end of every read and write, then the event
+//    thread's end (an smThreadSync batch waiting to be handed over is run inside Close), then
+//    the device closes. When the event thread is running a close an smNone handler asked for,
+//    Close waits for that close to finish instead.
+//  - Open: first for a close an smNone handler asked for or is running. A close asked for
+//    while Open runs waits until Open has returned; a Close from the owner meanwhile wins.
+//  - The destructor: as Close, so no thread of the port runs once it returns.
+// Lifetime: the event thread and its event source live from Open to Close (or to the event
+// thread's own close); the read and write queues and their workers from the device's open to
+// its close, and they stop telling the event source before it goes. Each port has its own
+// lock and each queue one; neither is held across a blocking call or a handler.
 // Network lines: on rfc2217:// the rate, data bits, parity, stop bits and flow control go to the
 // server and its answers are checked (an answer that differs fails the apply with code 7, as a
 // refusing device does); DTR, RTS and break are sent unanswered; modem-line and line-error
@@ -39,7 +61,9 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class TComAsyncQueue;
@@ -72,6 +96,7 @@ public:
     /// Called from a handler on the event thread (smNone), Close cannot wait for that
     /// thread's end: it only asks, the rest of the batch is dropped and the port closes on
     /// the event thread as soon as the handler returns (Connected() is true until then).
+    /// See "Threads" above for what Close waits for on the owner thread.
     void Close();
     bool Connected() const { return FConnected; }
     void SetConnected(bool Value);
@@ -322,22 +347,36 @@ private:
     TEventSetup EventSetup(TComEvents Events) const;
     /// Output waits for CTS.
     bool RtsCtsFlow() const;
-    /// Event thread: the close an smNone handler asked for, once its batch is over.
+    /// Event thread: the close an smNone handler asked for, once its batch is over and the
+    /// port's thread is not opening it. Given up when the port's thread closes it meanwhile.
     void CloseFromEventThread();
+    /// Port's thread: when the event thread has taken on a close, waits until it has finished
+    /// and collects the thread. False when there was none.
+    bool SettleEventThreadClose();
     /// Joins and frees an event thread that ended by closing its own port.
     void ReapEventThread();
+    /// The port's reads and writes stop telling the event source (before it goes).
+    void DetachEventSource();
     /// Tell the event thread about output queued or input taken (evTxEmpty, evRxChar).
     void NoteWritten();
     void NoteConsumed();
 
-    TComThread *FEventThread = nullptr;
-    std::atomic<TComThread *> FEndedThread{nullptr}; ///< closed its own port (smNone), not yet joined
+    /// What the port's thread is doing to the connection; the event thread's close waits out
+    /// an open and gives way to a close.
+    enum TLifeStep : quint8 { lsNone, lsOpening, lsClosing };
+    class TLifeStepScope;
+
+    TComThread *FEventThread = nullptr; ///< port's thread only
     std::atomic<bool> FCloseAsked{false}; ///< an smNone handler called Close
+    // This port's lock: the life steps and the event source, never held across a wait.
+    std::mutex FLock;
+    std::condition_variable FStepEnded;
+    TLifeStep FOwnerStep = lsNone;
+    bool FEventThreadCloses = false; ///< the event thread has taken on the close
     TComEventSource *FEventSource = nullptr; ///< the thread's, for the port's own reads and writes
     TComPortReceiver *FReceiver = nullptr;
     std::vector<TComLink *> FLinks;
     std::atomic<bool> FLinked{false}; ///< FLinks is not empty; read by the event thread
-    std::atomic<bool> FClosing{false};
     friend class TComParity;
     friend class TComFlowControl;
     friend class TComTimeouts;

@@ -1,9 +1,9 @@
 // Port object: reads and writes. An operation moves what it can when it starts; its
 // direction's queue carries it on in the background until its timeouts say it is over.
 
-#include "serial/ComAsyncQueue.h"
+#include "serial/ComAsyncQueue_p.h"
 #include "serial/ComBackend.h"
-#include "serial/ComCodePage.h"
+#include "serial/ComCodePage_p.h"
 #include "serial/ComPort.h"
 
 #include <algorithm>
@@ -295,6 +295,7 @@ int TCustomComPort::ReadUnicodeString(QString &Str, int Count)
 
 void TCustomComPort::WaitForEvent(TComEvents &Events, int StopEvent, int Timeout)
 {
+    SettleEventThreadClose();
     if (FThreadCreated) {
         CallException(CE_ThreadCreated + 1);
         return;

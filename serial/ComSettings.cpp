@@ -1,6 +1,6 @@
 #include "serial/ComSettings.h"
 
-#include "serial/ChangedValue.h"
+#include "serial/ChangedValue_p.h"
 #include "serial/ComPort.h"
 
 // Parity -------------------------------------------------------------------------------

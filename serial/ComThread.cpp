@@ -1,6 +1,6 @@
 // The event thread: one blocking wait for line events, then the batch goes to the port.
 
-#include "serial/ComThread.h"
+#include "serial/ComThread_p.h"
 
 #include "serial/ComBackend.h"
 #include "serial/ComLink.h"

@@ -6,6 +6,7 @@
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
 #include "tools/Pty.h"
@@ -21,12 +22,6 @@ namespace bench {
 
 class TBenchHost : public TConnectionHost {
 public:
-    TBenchHost()
-    {
-        FTimer.SetOnTimer(tmrTimeoutTimer);
-        frmMain = this;
-    }
-    ~TBenchHost() override { frmMain = nullptr; }
     TCustomComPort &ComPort() override { return FPort; }
     TTimer &TimeoutTimer() override { return FTimer; }
     QString FieldText(TDeviceField field) const override { return FFields.value(field, QStringLiteral("0")); }
@@ -42,6 +37,9 @@ private:
     TComPort FPort;
     TTimer FTimer;
     QMap<TDeviceField, QString> FFields;
+
+public:
+    TSensorContext Context{*this}; ///< last: it binds the timer
 };
 
 /// The floor: write the request, then poll() and read until the scanner sees a whole frame.

@@ -69,7 +69,7 @@ void ExchangeClient(const QString &path, int rounds)
     TReplyBuffer buffer;
     quint32 count = 0;
     for (int i = 0; i < rounds; ++i)
-        if (Exchange(Request(), buffer, count) != ExchangeOk)
+        if (Exchange(host.Context, Request(), buffer, count) != ExchangeOk)
             std::abort();
     port.Close();
 }

@@ -17,6 +17,7 @@
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
 #include "tools/Pty.h"
@@ -77,7 +78,7 @@ void InstantPeer(TBenchHost &host, const char *label)
             for (int i = 0; i < Transactions; ++i) {
                 QElapsedTimer t;
                 t.start();
-                if (Exchange(request, buffer, count) != ExchangeOk)
+                if (Exchange(host.Context, request, buffer, count) != ExchangeOk)
                     std::abort();
                 engineRep.push_back(double(t.nsecsElapsed()) / 1000.0);
             }
@@ -106,15 +107,17 @@ void InstantPeer(TBenchHost &host, const char *label)
 }
 
 /// The wait as a plain polling loop: non-blocking read, handle events, repeat.
-int PollingExchange(TCustomComPort &port, TTimer &timer, const QByteArray &request)
+int PollingExchange(TSensorContext &context, const QByteArray &request)
 {
+    TCustomComPort &port = context.ComPort();
+    TTimer &timer = context.TimeoutTimer();
     TReplyBuffer buffer;
     quint32 count = 0;
     while (port.Read(buffer.data(), 1) != 0) {
     }
     port.Write(request.constData(), int(request.size()));
     timer.SetEnabled(true);
-    TimedOut = false;
+    context.TimedOut = false;
     for (;;) {
         const int n = port.Read(buffer.data() + count, ResponseChunk);
         if (n > 0) {
@@ -124,7 +127,7 @@ int PollingExchange(TCustomComPort &port, TTimer &timer, const QByteArray &reque
                 return ExchangeOk;
         }
         QCoreApplication::processEvents();
-        if (TimedOut)
+        if (context.TimedOut)
             return ExchangeTimedOut;
     }
 }
@@ -143,13 +146,13 @@ void SilentWait(TBenchHost &host)
     double cpu = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const int result = Exchange(request, buffer, count);
+    const int result = Exchange(host.Context, request, buffer, count);
     const double eventCpu = CpuSeconds() - cpu, eventWall = double(wall.elapsed()) / 1000.0;
 
     host.TimeoutTimer().SetEnabled(false);
     cpu = CpuSeconds();
     wall.restart();
-    const int pollResult = PollingExchange(host.ComPort(), host.TimeoutTimer(), request);
+    const int pollResult = PollingExchange(host.Context, request);
     const double pollCpu = CpuSeconds() - cpu, pollWall = double(wall.elapsed()) / 1000.0;
     host.ComPort().Close();
     host.TimeoutTimer().SetInterval(DefaultTimerInterval);
@@ -196,15 +199,16 @@ void PacedSession(TBenchHost &host)
         host.ComPort().Open();
         QElapsedTimer t;
         t.start();
-        DevCommMode(1);
+        DevCommMode(host.Context, 1);
         TReplyBuffer buffer;
         quint32 count = 0;
-        int failures = Exchange(BuildRequest(TCommand::PING), buffer, count);
+        int failures = Exchange(host.Context, BuildRequest(TCommand::PING), buffer, count);
         quint16 type = 0, version = 0;
-        failures += DevId(type, version);
-        failures += DevInertTWork(false) + DevInertTCalib(false) + DevCalStabTime(false) + DevInpFltTime(false);
-        failures += DevHystWidth(false) + DevCalOn(false) + DevCalOff(false);
-        DevCommMode(0);
+        failures += DevId(host.Context, type, version);
+        TSensorContext &c = host.Context;
+        failures += DevInertTWork(c, false) + DevInertTCalib(c, false) + DevCalStabTime(c, false) + DevInpFltTime(c, false);
+        failures += DevHystWidth(c, false) + DevCalOn(c, false) + DevCalOff(c, false);
+        DevCommMode(host.Context, 0);
         engine.push_back(double(t.nsecsElapsed()) / 1e6);
         host.ComPort().Close();
         if (failures != 0 || type != 0x5451)
@@ -239,10 +243,10 @@ void PacedReadWorkflow(TBenchHost &host)
         SetReplyPairing(pairing);
         QElapsedTimer t;
         t.start();
-        if (ConnectDevice(host) != ConnectOk)
+        if (ConnectDevice(host.Context) != ConnectOk)
             std::abort();
-        const int failed = ReadSensorCommands();
-        DisconnectDevice(host);
+        const int failed = ReadSensorCommands(host.Context);
+        DisconnectDevice(host.Context);
         times.push_back(double(t.nsecsElapsed()) / 1e6);
         if (failed != 0)
             std::abort();

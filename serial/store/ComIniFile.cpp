@@ -1,8 +1,8 @@
 #include "serial/store/ComIniFile.h"
 
 #include "serial/Exception.h"
-#include "serial/store/IniDocument.h"
-#include "serial/store/StoreTexts.h"
+#include "serial/store/IniDocument_p.h"
+#include "serial/store/StoreTexts_p.h"
 
 namespace {
 bool HasLineBreak(const QString &Text)

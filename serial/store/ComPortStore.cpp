@@ -4,7 +4,7 @@
 #include "serial/ComPort.h"
 #include "serial/store/ComIniFile.h"
 #include "serial/store/ComRegistry.h"
-#include "serial/store/StoreTexts.h"
+#include "serial/store/StoreTexts_p.h"
 
 namespace {
 /// Where values go; the same table serves both store kinds.

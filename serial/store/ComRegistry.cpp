@@ -1,7 +1,7 @@
 #include "serial/store/ComRegistry.h"
 
 #include "serial/Exception.h"
-#include "serial/store/IniDocument.h"
+#include "serial/store/IniDocument_p.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "serial/store/IniDocument.h"
+#include "serial/store/IniDocument_p.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "serial/store/StoreTexts.h"
+#include "serial/store/StoreTexts_p.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 // The machine's serial ports from the kernel's tty class in sysfs, with what sysfs and the
 // udev links under /dev/serial tell about each device.
 
-#include "serial/ComPortList.h"
+#include "serial/ComPortList_p.h"
 #include "serial/ComPortName.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "serial/ComSystemText.h"
+#include "serial/ComSystemText_p.h"
 
 #include <system_error>
 

@@ -1,7 +1,7 @@
 // The machine's serial ports from the registry's SERIALCOMM list, with what the device
 // installer knows about each (its friendly name, maker and USB ids) where it is there.
 
-#include "serial/ComPortList.h"
+#include "serial/ComPortList_p.h"
 
 #include <windows.h>
 // after windows.h

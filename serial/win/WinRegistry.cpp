@@ -5,8 +5,8 @@
 #include "serial/store/ComRegistry.h"
 
 #include "serial/Exception.h"
-#include "serial/store/IniDocument.h" // completes the store's members
-#include "serial/ComSystemText.h"
+#include "serial/store/IniDocument_p.h" // completes the store's members
+#include "serial/ComSystemText_p.h"
 
 #include <windows.h>
 

@@ -62,15 +62,15 @@ struct CommandsTest : ::testing::Test {
 TEST_F(CommandsTest, ReadingFillsEveryFieldFromTheSensor)
 {
     Start();
-    EXPECT_EQ(DevInertTWork(false), 0);
+    EXPECT_EQ(DevInertTWork(host.Context, false), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 4, 9, 23}));
-    EXPECT_EQ(DevInertTCalib(false), 0);
-    EXPECT_EQ(DevCalStabTime(false), 0);
-    EXPECT_EQ(DevInpFltTime(false), 0);
-    EXPECT_EQ(DevHystWidth(false), 0);
-    EXPECT_EQ(DevCalOn(false), 0);
+    EXPECT_EQ(DevInertTCalib(host.Context, false), 0);
+    EXPECT_EQ(DevCalStabTime(host.Context, false), 0);
+    EXPECT_EQ(DevInpFltTime(host.Context, false), 0);
+    EXPECT_EQ(DevHystWidth(host.Context, false), 0);
+    EXPECT_EQ(DevCalOn(host.Context, false), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 4, 4, 23}));
-    EXPECT_EQ(DevCalOff(false), 0);
+    EXPECT_EQ(DevCalOff(host.Context, false), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 4, 5, 23}));
     const QList<QByteArray> expected = {Bytes({27, 4, 9, 23}), Bytes({27, 4, 8, 23}), Bytes({27, 4, 6, 23}),
                                         Bytes({27, 4, 10, 23}), Bytes({27, 4, 7, 23}), Bytes({27, 4, 4, 23}),
@@ -93,32 +93,32 @@ TEST_F(CommandsTest, WritingSendsLow16BitsAndShowsWhatTheSensorKept)
     options.Clamp = true;
     Start(options);
     host.SetFieldText(dfInertWork, "300");
-    EXPECT_EQ(DevInertTWork(true), 0);
+    EXPECT_EQ(DevInertTWork(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 6, 9, 44, 1, 23}));
     EXPECT_EQ(host.FieldText(dfInertWork), "300");
 
     host.SetFieldText(dfInpFlt, "65538"); // low 16 bits: 2, below the sensor's limit
-    EXPECT_EQ(DevInpFltTime(true), 0);
+    EXPECT_EQ(DevInpFltTime(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 6, 10, 2, 0, 23}));
     EXPECT_EQ(host.FieldText(dfInpFlt), "5");
 
     host.SetFieldText(dfInertCalib, "-1");
-    EXPECT_EQ(DevInertTCalib(true), 0);
+    EXPECT_EQ(DevInertTCalib(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 6, 8, 255, 255, 23}));
     EXPECT_EQ(host.FieldText(dfInertCalib), "65535");
 
     host.SetFieldText(dfCalTime, "40");
-    EXPECT_EQ(DevCalStabTime(true), 0);
+    EXPECT_EQ(DevCalStabTime(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 6, 6, 40, 0, 23}));
 
     host.SetFieldText(dfHystWidth, "5");
-    EXPECT_EQ(DevHystWidth(true), 0);
+    EXPECT_EQ(DevHystWidth(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 8, 7, 0, 0, 160, 64, 23}));
     host.SetFieldText(dfHystWidth, "0.1");
-    EXPECT_EQ(DevHystWidth(true), 0);
+    EXPECT_EQ(DevHystWidth(host.Context, true), 0);
     EXPECT_EQ(host.FieldText(dfHystWidth), "1");
     host.SetFieldText(dfHystWidth, "2.3");
-    EXPECT_EQ(DevHystWidth(true), 0);
+    EXPECT_EQ(DevHystWidth(host.Context, true), 0);
     EXPECT_EQ(host.FieldText(dfHystWidth), "2.29999995231628");
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
@@ -127,11 +127,11 @@ TEST_F(CommandsTest, TextThatIsNoNumberRaisesBeforeAnythingIsSent)
 {
     Start();
     host.SetFieldText(dfInertWork, "");
-    EXPECT_THROW(DevInertTWork(true), EConvertError);
+    EXPECT_THROW(DevInertTWork(host.Context, true), EConvertError);
     host.SetFieldText(dfHystWidth, "abc");
-    EXPECT_THROW(DevHystWidth(true), EConvertError);
+    EXPECT_THROW(DevHystWidth(host.Context, true), EConvertError);
     host.SetFieldText(dfCalTime, "x");
-    EXPECT_THROW(DevCalOn(true), EConvertError);
+    EXPECT_THROW(DevCalOn(host.Context, true), EConvertError);
     EXPECT_EQ(host.TimeoutTimer().Interval(), DefaultTimerInterval);
     EXPECT_TRUE(sensor->Sensor().Requests().isEmpty());
 }
@@ -145,7 +145,7 @@ TEST_F(CommandsTest, NonFiniteHysteresisIsNeverSent)
         SCOPED_TRACE(text);
         host.SetFieldText(dfHystWidth, text);
         try {
-            DevHystWidth(true);
+            DevHystWidth(host.Context, true);
             ADD_FAILURE() << "sent";
         } catch (const EConvertError &e) {
             EXPECT_EQ(e.Message(), QStringLiteral("'%1' is not a valid floating point value").arg(QLatin1String(text)));
@@ -155,7 +155,7 @@ TEST_F(CommandsTest, NonFiniteHysteresisIsNeverSent)
 
     // The largest single value and anything that rounds onto it still go out.
     host.SetFieldText(dfHystWidth, "3.4028235e38");
-    EXPECT_EQ(DevHystWidth(true), 0);
+    EXPECT_EQ(DevHystWidth(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 8, 7, 0xFF, 0xFF, 0x7F, 0x7F, 23}));
 }
 
@@ -165,7 +165,7 @@ TEST_F(CommandsTest, NakLeavesTheFieldAndShowsItsMessage)
     options.NakCommand = int(TCommand::CMD_SET_HYST_WIDTH);
     Start(options);
     host.SetFieldText(dfHystWidth, "7");
-    EXPECT_EQ(DevHystWidth(true), -1);
+    EXPECT_EQ(DevHystWidth(host.Context, true), -1);
     EXPECT_EQ(host.FieldText(dfHystWidth), "7");
     EXPECT_EQ(host.Boxes, QStringList{Nak("CMD_SET_HYST_WIDTH")});
 }
@@ -174,7 +174,7 @@ TEST_F(CommandsTest, LongNakIsStillANak)
 {
     const QByteArray nak = Bytes({21, 9, 0, 1, 2, 3, 4, 5, 23});
     quint16 type = 7, version = 8;
-    EXPECT_EQ(WithReply(nak, [&] { return DevId(type, version); }), -1);
+    EXPECT_EQ(WithReply(nak, [&] { return DevId(host.Context, type, version); }), -1);
     EXPECT_EQ(type, 7);
     EXPECT_EQ(version, 8);
     EXPECT_EQ(host.Boxes, QStringList{Nak("ID")});
@@ -186,8 +186,8 @@ TEST_F(CommandsTest, TimeOutShowsTheFailureAndReturnsTwo)
     options.SilentAfter = 0;
     Start(options);
     host.TimeoutTimer().SetInterval(40);
-    EXPECT_EQ(DevCalOff(false), ExchangeTimedOut);
-    EXPECT_EQ(DevSaveConf(), ExchangeTimedOut);
+    EXPECT_EQ(DevCalOff(host.Context, false), ExchangeTimedOut);
+    EXPECT_EQ(DevSaveConf(host.Context), ExchangeTimedOut);
     EXPECT_EQ(host.FieldText(dfCalOff), "0");
     EXPECT_EQ(host.Boxes, (QStringList{Failed("CMD_CAL_OFF"), Failed("SAVE_CONF")}));
 }
@@ -199,7 +199,7 @@ TEST_F(CommandsTest, ShortAckIsNoAnswerAndTheCommandFails)
     quint16 type = 7, version = 8;
     host.TimeoutTimer().SetInterval(150);
     // Long enough for the type, too short for the version.
-    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 81, 84, 23}), [&] { return DevId(type, version); }), ExchangeTimedOut);
+    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 81, 84, 23}), [&] { return DevId(host.Context, type, version); }), ExchangeTimedOut);
     EXPECT_EQ(type, 7);
     EXPECT_EQ(version, 8);
     EXPECT_EQ(host.Boxes, QStringList{Failed("ID")});
@@ -209,7 +209,7 @@ TEST_F(CommandsTest, ShortAckLeavesAParameterField)
 {
     host.SetFieldText(dfHystWidth, "9");
     host.TimeoutTimer().SetInterval(150);
-    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 0, 0, 23}), [] { return DevHystWidth(false); }), ExchangeTimedOut);
+    EXPECT_EQ(WithReply(Bytes({6, 6, 0, 0, 0, 23}), [&] { return DevHystWidth(host.Context, false); }), ExchangeTimedOut);
     EXPECT_EQ(host.FieldText(dfHystWidth), "9");
     EXPECT_EQ(host.Boxes, QStringList{Failed("CMD_SET_HYST_WIDTH")});
 }
@@ -218,14 +218,14 @@ TEST_F(CommandsTest, ShortAckLeavesAParameterField)
 // it is taken.
 TEST_F(CommandsTest, EmptyAckBeforeTheReplyIsPassedOver)
 {
-    EXPECT_EQ(WithReply(Bytes({6, 4, 0, 23, 6, 6, 0, 30, 0, 23}), [] { return DevInertTWork(false); }), 0);
+    EXPECT_EQ(WithReply(Bytes({6, 4, 0, 23, 6, 6, 0, 30, 0, 23}), [&] { return DevInertTWork(host.Context, false); }), 0);
     EXPECT_EQ(host.FieldText(dfInertWork), "30");
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
 
 TEST_F(CommandsTest, LongerAckTakesTheValueAtItsOffset)
 {
-    EXPECT_EQ(WithReply(Bytes({6, 8, 0, 30, 0, 99, 99, 23}), [] { return DevInertTWork(false); }), 0);
+    EXPECT_EQ(WithReply(Bytes({6, 8, 0, 30, 0, 99, 99, 23}), [&] { return DevInertTWork(host.Context, false); }), 0);
     EXPECT_EQ(host.FieldText(dfInertWork), "30");
 }
 
@@ -236,7 +236,7 @@ TEST_F(CommandsTest, IdReportsTypeAndVersion)
     options.Firmware = 259;
     Start(options);
     quint16 type = 0, version = 0;
-    EXPECT_EQ(DevId(type, version), 0);
+    EXPECT_EQ(DevId(host.Context, type, version), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 4, 2, 23}));
     EXPECT_EQ(type, 0x1234);
     EXPECT_EQ(version, 259);
@@ -246,8 +246,8 @@ TEST_F(CommandsTest, SaveConfStatus)
 {
     Start();
     host.SetFieldText(dfInertWork, "77");
-    ASSERT_EQ(DevInertTWork(true), 0);
-    EXPECT_EQ(DevSaveConf(), 0);
+    ASSERT_EQ(DevInertTWork(host.Context, true), 0);
+    EXPECT_EQ(DevSaveConf(host.Context), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 4, 3, 23}));
     EXPECT_EQ(sensor->Sensor().Saved().InertWork, 77);
     EXPECT_TRUE(host.Boxes.isEmpty());
@@ -258,7 +258,7 @@ TEST_F(CommandsTest, SaveConfInternalError)
     TSensorOptions options;
     options.SaveConfError = true;
     Start(options);
-    EXPECT_EQ(DevSaveConf(), -1);
+    EXPECT_EQ(DevSaveConf(host.Context), -1);
     EXPECT_EQ(host.Boxes, QStringList{"Error: Ошибка при команде SAVE_CONF: внутренняя ошибка устройства."});
 }
 
@@ -266,11 +266,11 @@ TEST_F(CommandsTest, CalibrationWaitsForTheAveragingTimeAndRestoresTheInterval)
 {
     Start();
     host.SetFieldText(dfCalTime, "60");
-    ASSERT_EQ(DevCalStabTime(true), 0); // the sensor now averages for 60 ms
+    ASSERT_EQ(DevCalStabTime(host.Context, true), 0); // the sensor now averages for 60 ms
     host.TimeoutTimer().SetInterval(20); // shorter than the calibration: only the new interval lets it finish
     int during = 0;
     During(5, [&] { during = host.TimeoutTimer().Interval(); });
-    EXPECT_EQ(DevCalOn(true), 0);
+    EXPECT_EQ(DevCalOn(host.Context, true), 0);
     EXPECT_EQ(LastRequest(), Bytes({27, 5, 4, 1, 23}));
     EXPECT_EQ(during, 80);
     EXPECT_EQ(host.TimeoutTimer().Interval(), 20);
@@ -285,8 +285,8 @@ TEST_F(CommandsTest, FailedCalibrationPutsTheIntervalBackBeforeItsBox)
     Start(options);
     host.SetFieldText(dfCalTime, "10");
     host.TimeoutTimer().SetInterval(300);
-    EXPECT_EQ(DevCalOn(true), ExchangeTimedOut);
-    EXPECT_EQ(DevCalOff(true), ExchangeTimedOut);
+    EXPECT_EQ(DevCalOn(host.Context, true), ExchangeTimedOut);
+    EXPECT_EQ(DevCalOff(host.Context, true), ExchangeTimedOut);
     EXPECT_EQ(host.Boxes, (QStringList{Failed("CMD_CAL_ON"), Failed("CMD_CAL_OFF")}));
     EXPECT_EQ(host.BoxIntervals, (QList<int>{300, 300}));
 }
@@ -295,12 +295,12 @@ TEST_F(CommandsTest, NegativeAveragingTimeWaitsOnePeriod)
 {
     Start();
     host.SetFieldText(dfCalTime, "10");
-    ASSERT_EQ(DevCalStabTime(true), 0);
+    ASSERT_EQ(DevCalStabTime(host.Context, true), 0);
     host.SetFieldText(dfCalTime, "-50"); // as a settings file may leave it
     host.TimeoutTimer().SetInterval(300);
     int during = 0;
     During(5, [&] { during = host.TimeoutTimer().Interval(); });
-    EXPECT_EQ(DevCalOff(true), 0);
+    EXPECT_EQ(DevCalOff(host.Context, true), 0);
     EXPECT_EQ(during, 300);
     EXPECT_EQ(host.TimeoutTimer().Interval(), 300);
 }
@@ -310,14 +310,14 @@ TEST_F(CommandsTest, CommModeUsesA50msWindowAndAlwaysSucceeds)
     TSensorOptions options;
     options.SilentAfter = 1;
     Start(options);
-    EXPECT_EQ(DevCommMode(1), 0);
+    EXPECT_EQ(DevCommMode(host.Context, 1), 0);
     EXPECT_TRUE(sensor->Sensor().CommMode());
     // Its window ends before a reference deadline well beyond 50 ms, however late a loaded
     // machine delivers both: ticks that are due come in the order of their deadlines.
     QStringList order;
     host.TimeoutTimer().SetOnTimer([&](QObject *sender) {
         order << QStringLiteral("window");
-        tmrTimeoutTimer(sender);
+        tmrTimeoutTimer(host.Context, sender);
     });
     QTimer reference;
     reference.setSingleShot(true);
@@ -326,7 +326,7 @@ TEST_F(CommandsTest, CommModeUsesA50msWindowAndAlwaysSucceeds)
     QElapsedTimer clock;
     clock.start();
     reference.start(250);
-    EXPECT_EQ(DevCommMode(0), 0); // no answer any more
+    EXPECT_EQ(DevCommMode(host.Context, 0), 0); // no answer any more
     EXPECT_GE(clock.elapsed(), 50);
     EXPECT_EQ(order.value(0), QStringLiteral("window"));
     EXPECT_EQ(sensor->Sensor().Requests(), (QList<QByteArray>{Bytes({27, 5, 0, 1, 23}), Bytes({27, 5, 0, 0, 23})}));

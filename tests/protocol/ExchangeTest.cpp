@@ -81,7 +81,7 @@ TEST_F(ExchangeTest, StaleInputIsDiscardedBeforeTheRequest)
     const QByteArray stale = QByteArray::fromRawData("\x15\x04\x00\x17\x33", 5);
     sensor->Inject(stale);
     ASSERT_TRUE(WaitFor([&] { return host.ComPort().InputCount() == stale.size(); }));
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     EXPECT_EQ(Front(buffer, count), IdReply);
     EXPECT_EQ(sensor->Sensor().Requests(), QList<QByteArray>{IdRequest});
 }
@@ -92,9 +92,9 @@ TEST_F(ExchangeTest, StrayBytesAndNakComplete)
     options.GarbageBytes = 7;
     options.NakCommand = int(TCommand::PING);
     Start(options);
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     EXPECT_EQ(Front(buffer, count), IdReply);
-    EXPECT_EQ(Exchange(BuildRequest(TCommand::PING), buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, BuildRequest(TCommand::PING), buffer, count), ExchangeOk);
     EXPECT_EQ(Front(buffer, count), QByteArray::fromRawData("\x15\x04\x00\x17", 4));
 }
 
@@ -107,7 +107,7 @@ TEST_F(ExchangeTest, FragmentedReplyOutlastingOnePeriodCompletes)
     host.TimeoutTimer().SetInterval(200);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     EXPECT_GE(clock.elapsed(), 300); // seven gaps: longer than one period
     EXPECT_EQ(Front(buffer, count), IdReply);
 }
@@ -120,10 +120,10 @@ TEST_F(ExchangeTest, NoReplyTimesOutOnePeriodAfterTheWrite)
     host.TimeoutTimer().SetInterval(80);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeTimedOut);
     EXPECT_GE(clock.elapsed(), 80);
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_TRUE(TimedOut);
+    EXPECT_TRUE(host.Context.TimedOut);
     EXPECT_FALSE(host.TimeoutTimer().Enabled());
     EXPECT_EQ(sensor->Sensor().Requests(), QList<QByteArray>{IdRequest});
 }
@@ -140,9 +140,9 @@ TEST_F(ExchangeTest, SecondExchangeTimesOutWhenThePreviousCountdownEnds)
     QStringList order;
     host.TimeoutTimer().SetOnTimer([&](QObject *sender) {
         order << QStringLiteral("time-out");
-        tmrTimeoutTimer(sender);
+        tmrTimeoutTimer(host.Context, sender);
     });
-    ASSERT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    ASSERT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     ASSERT_TRUE(host.TimeoutTimer().Enabled());
 
     // The old countdown has two thirds of a period left; a restarted one would end a full
@@ -153,7 +153,7 @@ TEST_F(ExchangeTest, SecondExchangeTimesOutWhenThePreviousCountdownEnds)
     reference.setTimerType(Qt::PreciseTimer);
     QObject::connect(&reference, &QTimer::timeout, [&] { order << QStringLiteral("reference"); });
     reference.start(interval * 9 / 10);
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeTimedOut);
     EXPECT_EQ(order.value(0), QStringLiteral("time-out"));
     EXPECT_EQ(sensor->Sensor().Requests().size(), 2);
 }
@@ -165,7 +165,7 @@ TEST_F(ExchangeTest, EventsAreHandledWhileWaiting)
     Start(options);
     bool handled = false;
     During(10, [&] { handled = true; });
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     EXPECT_TRUE(handled);
 }
 
@@ -184,7 +184,7 @@ TEST_F(ExchangeTest, NoiseKeepsTheWaitGoingUntilTheLineIsQuiet)
         }
         done = true;
     });
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeTimedOut);
     EXPECT_TRUE(done); // the noise lasted 360 ms, more than two periods
     noise.join();
 }
@@ -196,7 +196,7 @@ TEST_F(ExchangeTest, LargestFrameIsReceivedWhole)
     Start(options);
     const QByteArray reply = LargestReply();
     std::thread peer = ReplyAfter(1, reply);
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     peer.join();
     EXPECT_EQ(Front(buffer, count), reply.mid(2));
 }
@@ -213,7 +213,7 @@ TEST_F(ExchangeTest, AFloodThatFormsNoFrameEndsAsATimeOut)
     std::thread flood = PacedAfterRequest(QByteArray(200000, '\0'), 11520, stop);
     QElapsedTimer clock;
     clock.start();
-    const int result = Exchange(IdRequest, buffer, count);
+    const int result = Exchange(host.Context, IdRequest, buffer, count);
     const qint64 elapsed = clock.elapsed();
     stop = true;
     flood.join();
@@ -243,7 +243,7 @@ TEST_F(ExchangeTest, TheLargestReplyAtTheLineRateStillCompletes)
         std::thread peer = PacedAfterRequest(reply, line.BytesPerSecond, stop, ++requests);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeOk);
+        EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
         EXPECT_GE(clock.elapsed(), 15000 * 1000 / line.BytesPerSecond - 100);
         peer.join();
         EXPECT_EQ(Front(buffer, count), reply.mid(2));
@@ -265,7 +265,7 @@ TEST_F(ExchangeTest, OversizedNoiseNeverOverrunsTheBuffer)
     noise[21] = char(0xFF);
     noise[22] = char(0x3A);
     std::thread peer = ReplyAfter(1, noise);
-    EXPECT_EQ(Exchange(IdRequest, buffer, count), ExchangeTimedOut);
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeTimedOut);
     peer.join();
     EXPECT_LT(count, MaxResponseLength);
 }
@@ -276,14 +276,14 @@ TEST_F(ExchangeTest, PortVanishingMidTransactionRaises)
     options.SilentAfter = 0;
     Start(options);
     During(30, [&] { sensor->Unplug(); });
-    EXPECT_THROW(Exchange(IdRequest, buffer, count), EComPort);
+    EXPECT_THROW(Exchange(host.Context, IdRequest, buffer, count), EComPort);
 }
 
 TEST_F(ExchangeTest, WriteOfNothingFailsWithoutWaiting)
 {
     Start();
     host.TimeoutTimer().SetInterval(60000);
-    EXPECT_EQ(Exchange(QByteArray(), buffer, count), ExchangeNotSent);
+    EXPECT_EQ(Exchange(host.Context, QByteArray(), buffer, count), ExchangeNotSent);
     EXPECT_EQ(count, 0u);
 }
 

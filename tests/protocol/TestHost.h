@@ -1,9 +1,10 @@
 #pragma once
-// The main window as the protocol sees it, for tests: a real port, the time-out timer wired
-// to its tick handler, the seven fields as plain texts and a record of the error boxes.
+// The main window as the protocol sees it, for tests: a real port, the time-out timer, the
+// seven fields as plain texts, a record of the error boxes, and the context around them.
 
 #include "protocol/DeviceHost.h"
 #include "protocol/Exchange.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
 
@@ -31,15 +32,12 @@ public:
     TTestHost()
     {
         EnsureApplication();
-        FTimer.SetOnTimer(tmrTimeoutTimer);
         FFields = {{dfInertWork, "25"}, {dfInpFlt, "100"}, {dfHystWidth, "5"}, {dfInertCalib, "100"},
                    {dfCalTime, "25000"}, {dfCalOn, "0"}, {dfCalOff, "0"}};
-        frmMain = this;
     }
     ~TTestHost() override
     {
         FPort.Close();
-        frmMain = nullptr;
     }
 
     /// Opens the port on `path` as a connection does.
@@ -67,6 +65,10 @@ private:
     TComPort FPort;
     TTimer FTimer;
     QMap<TDeviceField, QString> FFields;
+
+public:
+    /// The conversation the commands run in; declared last, as it binds the timer.
+    TSensorContext Context{*this};
 };
 
 /// Runs `f` from the event loop after `ms`, i.e. from inside a transaction's wait.

@@ -20,9 +20,7 @@ QList<TPortOutcome> RunOnPorts(const QStringList &ports, TConsole &console,
         threads.emplace_back(QThread::create([&, i] {
             // The host's port, timer and waiter belong to this thread and its event loop.
             TSensorHost host(ports[i], console);
-            frmMain = &host;
             TPortOutcome outcome = job(host);
-            frmMain = nullptr;
             const std::lock_guard guard(lock);
             outcomes[i] = std::move(outcome);
         }));

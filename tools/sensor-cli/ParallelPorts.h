@@ -1,7 +1,7 @@
 #pragma once
-// Runs one job on several ports at once: each port gets its own thread and its own host, which
-// is that thread's frmMain, so the protocol's commands and time-outs of one port never wait
-// for another's.
+// Runs one job on several ports at once: each port gets its own thread and its own host with
+// its sensor context, so the protocol's commands and time-outs of one port never wait for
+// another's.
 
 #include "tools/sensor-cli/PortJobs.h"
 

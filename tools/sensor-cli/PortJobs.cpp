@@ -54,12 +54,12 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
 {
     int result = ConnectFailed;
     try {
-        result = ConnectDevice(host);
+        result = ConnectDevice(host.Context());
     } catch (...) {
         const QString message = CurrentExceptionMessage();
         host.Console().Message(host.Port(), message);
         try {
-            DisconnectDevice(host);
+            DisconnectDevice(host.Context());
         } catch (...) {
             // The same line, gone: already said.
         }
@@ -67,7 +67,7 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
     }
     if (result == ConnectOk)
         return true;
-    DisconnectDevice(host); // as the window does: the port is closed already
+    DisconnectDevice(host.Context()); // as the window does: the port is closed already
     if (host.Opened() && !IsNetPortName(host.Port()) && !QFileInfo::exists(ComDevicePath(host.Port()))) {
         // An adapter pulled during the handshake may only fall silent.
         return LineLost(out, QStringLiteral("the device is gone"));
@@ -105,7 +105,7 @@ TPortOutcome Connected(TSensorHost &host, const std::function<void(TPortOutcome 
         if (Connect(host, out)) {
             out.Status = QStringLiteral("ok");
             commands(out);
-            DisconnectDevice(host);
+            DisconnectDevice(host.Context());
         }
     } catch (...) {
         QString message = CurrentExceptionMessage();
@@ -113,7 +113,7 @@ TPortOutcome Connected(TSensorHost &host, const std::function<void(TPortOutcome 
             message = QStringLiteral("unexpected error");
         host.Console().Message(host.Port(), message);
         try {
-            DisconnectDevice(host);
+            DisconnectDevice(host.Context());
         } catch (...) {
         }
         out.Code = ExitCommand;
@@ -135,16 +135,16 @@ void CommandFailed(TPortOutcome &out, const QString &detail = {})
 }
 
 /// Reads one parameter from the sensor into its field.
-int ReadParameter(TDeviceField field)
+int ReadParameter(TSensorContext &context, TDeviceField field)
 {
     switch (field) {
-    case dfInertWork: return DevInertTWork(false);
-    case dfInertCalib: return DevInertTCalib(false);
-    case dfCalTime: return DevCalStabTime(false);
-    case dfInpFlt: return DevInpFltTime(false);
-    case dfHystWidth: return DevHystWidth(false);
-    case dfCalOn: return DevCalOn(false);
-    case dfCalOff: return DevCalOff(false);
+    case dfInertWork: return DevInertTWork(context, false);
+    case dfInertCalib: return DevInertTCalib(context, false);
+    case dfCalTime: return DevCalStabTime(context, false);
+    case dfInpFlt: return DevInpFltTime(context, false);
+    case dfHystWidth: return DevHystWidth(context, false);
+    case dfCalOn: return DevCalOn(context, false);
+    case dfCalOff: return DevCalOff(context, false);
     }
     return -1;
 }
@@ -158,7 +158,7 @@ bool FillFields(TSensorHost &host, const TFieldTexts &values, const std::array<T
     for (TDeviceField field : fields) {
         if (!values[field].isEmpty())
             host.SetFieldText(field, values[field]);
-        else if (ReadParameter(field) != 0)
+        else if (ReadParameter(host.Context(), field) != 0)
             complete = false;
     }
     return complete;
@@ -178,7 +178,7 @@ TPortOutcome FindOnPort(TSensorHost &host)
 TPortOutcome ReadPort(TSensorHost &host, const QString &outputFile)
 {
     TPortOutcome out = Connected(host, [&](TPortOutcome &out) {
-        if (ReadSensorCommands() != 0)
+        if (ReadSensorCommands(host.Context()) != 0)
             CommandFailed(out);
     });
     if (out.Code == ExitOk && !outputFile.isEmpty()) {
@@ -201,12 +201,12 @@ TPortOutcome WritePort(TSensorHost &host, const TFieldTexts &values, bool verify
             return;
         }
         TFieldTexts sent = host.Fields();
-        if (WriteSensorCommands() != 0)
+        if (WriteSensorCommands(host.Context()) != 0)
             CommandFailed(out);
         if (!verify)
             return;
         for (TDeviceField field : WritableFields) {
-            if (ReadParameter(field) != 0) {
+            if (ReadParameter(host.Context(), field) != 0) {
                 CommandFailed(out, QStringLiteral("%1 could not be read back").arg(FieldName(field)));
                 continue;
             }
@@ -227,7 +227,7 @@ TPortOutcome CalibratePort(TSensorHost &host, const TFieldTexts &values, bool on
             CommandFailed(out, QStringLiteral("the calibration parameters could not be read; nothing was run"));
             return;
         }
-        if (CalibrateSensorCommands(on) != 0)
+        if (CalibrateSensorCommands(host.Context(), on) != 0)
             CommandFailed(out);
     });
 }

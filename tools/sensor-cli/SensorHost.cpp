@@ -7,7 +7,6 @@ TSensorHost::TSensorHost(const QString &port, TConsole &console) : FPort(port), 
 {
     SetSensorLine(FComPort);
     FComPort.OnAfterOpen = [this](QObject *) { FOpened = true; };
-    FTimer.SetOnTimer(tmrTimeoutTimer);
 }
 
 TSensorHost::~TSensorHost()

@@ -1,9 +1,11 @@
 #pragma once
 // The protocol's host for one port of tq-sensor, without widgets: the port at the window's line
 // settings, the time-out timer, the seven fields as texts, and the error boxes as lines on
-// standard error. It lives on the thread that runs its port's commands, as that thread's frmMain.
+// standard error, and the sensor context its commands run in. It lives on the thread that runs
+// them.
 
 #include "protocol/Connection.h"
+#include "protocol/SensorContext.h"
 #include "protocol/Timer.h"
 #include "serial/ComOpenFailure.h"
 #include "serial/ComPort.h"
@@ -29,6 +31,7 @@ public:
     void DeviceIdentified(quint16 Type, quint16 Firmware) override;
     void OpenFailedBox(const QString &Text, const QString &Caption, int Error) override;
 
+    TSensorContext &Context() { return FContext; }
     const QString &Port() const { return FPort; }
     TConsole &Console() { return FConsole; }
     TFieldTexts &Fields() { return FFields; }
@@ -50,6 +53,7 @@ private:
     TComPort FComPort;
     TTimer FTimer;
     TFieldTexts FFields;
+    TSensorContext FContext{*this}; ///< after the port and the timer it binds
     QStringList FMessages;
     TComOpenFailure FOpenFailure;
     bool FOpened = false;

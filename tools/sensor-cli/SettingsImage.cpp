@@ -1,6 +1,6 @@
 #include "tools/sensor-cli/SettingsImage.h"
 
-#include "app/SettingsImage.h"
+#include "protocol/SettingsImage.h"
 
 QString LoadSettingsImage(const QString &path, TFieldTexts &texts)
 {

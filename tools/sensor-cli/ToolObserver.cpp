@@ -1,9 +1,9 @@
 #include "tools/sensor-cli/ToolObserver.h"
 
-#include "protocol/DeviceHost.h"
 #include "protocol/ExchangeTrace.h"
 #include "protocol/FieldText.h"
 #include "protocol/Frame.h"
+#include "protocol/SensorContext.h"
 #include "serial/ComPort.h"
 #include "tools/sensor-cli/Console.h"
 
@@ -23,41 +23,41 @@ TToolObserver::TToolObserver(TConsole &console, std::vector<TExchangeTrace *> tr
             FTraces.push_back(trace);
 }
 
-void TToolObserver::RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs)
+void TToolObserver::RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs)
 {
     for (TExchangeTrace *trace : FTraces)
-        trace->RequestSent(port, request, written, timeoutMs);
+        trace->RequestSent(context, request, written, timeoutMs);
     if (written > 0 && IsCalibrationRun(request)) {
         // The sensor takes the averaging time it reported back, which is in the field now.
         qint64 expected = timeoutMs;
         try {
-            expected = StrToInt(frmMain->FieldText(dfCalTime));
+            expected = StrToInt(context.FieldText(dfCalTime));
         } catch (const EConvertError &) {
         }
-        FConsole.BeginWait(port.Port(), expected);
+        FConsole.BeginWait(context.ComPort().Port(), expected);
     }
 }
 
-void TToolObserver::ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+void TToolObserver::ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                                   int result)
 {
     for (TExchangeTrace *trace : FTraces)
-        trace->ExchangeEnded(port, request, reply, result);
+        trace->ExchangeEnded(context, request, reply, result);
     if (IsCalibrationRun(request))
-        FConsole.EndWait(port.Port());
+        FConsole.EndWait(context.ComPort().Port());
 }
 
-void TToolObserver::ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error)
+void TToolObserver::ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error)
 {
     for (TExchangeTrace *trace : FTraces)
-        trace->ExchangeFailed(port, request, error);
+        trace->ExchangeFailed(context, request, error);
     if (IsCalibrationRun(request))
-        FConsole.EndWait(port.Port());
+        FConsole.EndWait(context.ComPort().Port());
 }
 
-void TToolObserver::BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+void TToolObserver::BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
                                    TDiscardReason reason)
 {
     for (TExchangeTrace *trace : FTraces)
-        trace->BytesDiscarded(port, request, bytes, reason);
+        trace->BytesDiscarded(context, request, bytes, reason);
 }

@@ -14,11 +14,11 @@ public:
     /// Null entries of `traces` are left out.
     TToolObserver(TConsole &console, std::vector<TExchangeTrace *> traces);
 
-    void RequestSent(const TCustomComPort &port, const QByteArray &request, int written, int timeoutMs) override;
-    void ExchangeEnded(const TCustomComPort &port, const QByteArray &request, const QByteArray &reply,
+    void RequestSent(const TSensorContext &context, const QByteArray &request, int written, int timeoutMs) override;
+    void ExchangeEnded(const TSensorContext &context, const QByteArray &request, const QByteArray &reply,
                        int result) override;
-    void ExchangeFailed(const TCustomComPort &port, const QByteArray &request, const QString &error) override;
-    void BytesDiscarded(const TCustomComPort &port, const QByteArray &request, const QByteArray &bytes,
+    void ExchangeFailed(const TSensorContext &context, const QByteArray &request, const QString &error) override;
+    void BytesDiscarded(const TSensorContext &context, const QByteArray &request, const QByteArray &bytes,
                         TDiscardReason reason) override;
 
 private:

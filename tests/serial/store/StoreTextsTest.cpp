@@ -1,6 +1,6 @@
 // Text forms of Booleans, characters and the RTS/DTR modes.
 
-#include "serial/store/StoreTexts.h"
+#include "serial/store/StoreTexts_p.h"
 
 #include <gtest/gtest.h>
 

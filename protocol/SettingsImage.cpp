@@ -1,4 +1,4 @@
-#include "app/SettingsImage.h"
+#include "protocol/SettingsImage.h"
 
 #include "protocol/FieldText.h"
 

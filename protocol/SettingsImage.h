@@ -1,5 +1,5 @@
 #pragma once
-// The settings file's bytes without widgets, shared by the window and tq-sensor: "TQ_CONF\0"
+// The settings file (.tqx), the sensor's own format, without widgets: "TQ_CONF\0"
 // then seven little-endian 32-bit values, cal_on, cal_off, averaging_time, calib_inertia,
 // work_inertia, input_filter (signed integers) and hysteresis (single precision). Failures
 // carry the window's own texts.

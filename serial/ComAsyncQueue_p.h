@@ -8,11 +8,20 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <thread>
 
 class TComBackend;
 class TComWakeup;
+
+/// The lock of one queue, and the end of its operations. Records keep it, so that a record
+/// can be waited for and released after its port is gone. Held only around bookkeeping and
+/// the device's non-blocking calls, never across a wait for the device.
+struct TComAsyncLock {
+    std::mutex Mutex;
+    std::condition_variable Ended;
+};
 
 class TComAsyncQueue {
 public:
@@ -44,6 +53,7 @@ private:
     void Complete(TAsync &A);
     void Cancel(TAsync &A, std::unique_lock<std::mutex> &Lock);
 
+    const std::shared_ptr<TComAsyncLock> FLock = std::make_shared<TComAsyncLock>();
     TComBackend &FBackend;
     const int FHandle;
     const bool FForRead;

@@ -1,3 +1,0 @@
-#include "protocol/DeviceHost.h"
-
-thread_local TDeviceHost *frmMain = nullptr;
