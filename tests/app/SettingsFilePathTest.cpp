@@ -142,7 +142,7 @@ TEST_F(SettingsFilePaths, AFifoIsRefusedBothWaysAndNothingIsWrittenToIt)
         const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0) {
             const QByteArray file = QByteArray("TQ_CONF", 8) + QByteArray(28, '\0');
-            if (::write(fd, file.constData(), size_t(file.size())) < 0) {} // the test sees a short write by its result
+            if (::write(fd, file.constData(), size_t(file.size())) < 0) {} // a lost byte shows as the other side waiting in vain
             ::close(fd);
         }
     });
@@ -164,7 +164,7 @@ TEST_F(SettingsFilePaths, TerminalsDevicesSocketsAndFoldersAreRefused)
     // read that wants more than a line ends too.
     ExpectLoadRefused(terminal.Slave, [&] {
         const QByteArray line = QByteArray("TQ_CONF", 8) + QByteArray(28, '\x01') + "\n";
-        if (::write(terminal.Master, line.constData(), size_t(line.size())) < 0) {} // the test sees a short write by its result
+        if (::write(terminal.Master, line.constData(), size_t(line.size())) < 0) {} // a lost byte shows as the other side waiting in vain
         ::close(std::exchange(terminal.Master, -1));
     });
     ExpectLoadRefused(QStringLiteral("/dev/zero"), [] {}); // reads as a well-formed empty file

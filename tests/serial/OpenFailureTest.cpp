@@ -35,7 +35,7 @@ public:
             if (fd < 0 || flock(fd, LOCK_EX) != 0)
                 _exit(1);
             ::close(ready[0]);
-            if (::write(ready[1], "x", 1) < 0) {} // the test sees a short write by its result
+            if (::write(ready[1], "x", 1) < 0) {} // a lost byte shows as the other side waiting in vain
             ::close(ready[1]);
             execlp("sleep", "sleep", "60", static_cast<char *>(nullptr));
             _exit(1);
@@ -143,7 +143,7 @@ TEST(OpenFailure, GroupOfThisSessionButNotOfTheUserIsToldApart)
             const TComOpenFailure f = DiagnoseOpenFailure(device.fileName(), EACCES);
             answer = f.SessionInGroup ? (f.Group == "dialout" ? 'y' : 'g') : 'n';
         }
-        if (::write(result[1], &answer, 1) < 0) {} // the test sees a short write by its result
+        if (::write(result[1], &answer, 1) < 0) {} // a lost byte shows as the other side waiting in vain
         _exit(0);
     }
     ::close(result[1]);
