@@ -1,18 +1,32 @@
 #include "tools/sensor-cli/Console.h"
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#define NOMINMAX
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
 /// The terminal's size; 80 by 24 when it does not say.
 void TerminalSize(int &columns, int &lines)
 {
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const bool known = GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info);
+    const int width = known ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
+    const int height = known ? info.srWindow.Bottom - info.srWindow.Top + 1 : 0;
+#else
     winsize size{};
     const bool known = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0;
-    columns = known && size.ws_col > 0 ? size.ws_col : 80;
-    lines = known && size.ws_row > 0 ? size.ws_row : 24;
+    const int width = known ? size.ws_col : 0;
+    const int height = known ? size.ws_row : 0;
+#endif
+    columns = width > 0 ? width : 80;
+    lines = height > 0 ? height : 24;
 }
 
 QString Seconds(double s)

@@ -303,7 +303,9 @@ int main(int argc, char *argv[])
 {
     // Past a file-size limit a write then fails with EFBIG and is reported, instead of the
     // signal ending the program in the middle of a settings file or a trace.
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tq-sensor"));
     try {
