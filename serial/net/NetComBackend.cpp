@@ -7,36 +7,14 @@
 #include "serial/net/NetBackend.h"
 #include "serial/net/NetEventSource.h"
 #include "serial/net/NetLink.h"
+#include "serial/unix/EventFdWakeup.h"
 
 #include <cerrno>
 #include <map>
 #include <mutex>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
-
-class TNetWakeup final : public TComWakeup {
-public:
-    explicit TNetWakeup(int Fd) : FFd(Fd) {}
-    ~TNetWakeup() override { ::close(FFd); }
-    int Fd() const override { return FFd; }
-    void Set() override
-    {
-        const quint64 one = 1;
-        while (::write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
-    void Reset() override
-    {
-        quint64 value;
-        while (::read(FFd, &value, sizeof value) > 0) {
-        }
-    }
-
-private:
-    const int FFd;
-};
 
 class TNetComBackend final : public TComBackend {
 public:
@@ -171,12 +149,7 @@ public:
         return CreateNetEventSource(std::move(link), Setup, Err);
     }
 
-    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override
-    {
-        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        Err = fd < 0 ? errno : 0;
-        return fd < 0 ? nullptr : std::make_unique<TNetWakeup>(fd);
-    }
+    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override { return CreateEventFdWakeup(Err); }
 
     int InputReadyFd(int Handle) override
     {

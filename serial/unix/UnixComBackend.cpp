@@ -1,6 +1,7 @@
 // The terminal device layer: every system call of the serial component lives here.
 
 #include "serial/ComBackend.h"
+#include "serial/unix/EventFdWakeup.h"
 #include "serial/unix/ParityMarks.h"
 #include "serial/unix/Termios2Rate.h"
 #include "serial/unix/UnixEventSource.h"
@@ -14,35 +15,12 @@
 #include <map>
 #include <mutex>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
-
-class TEventFdWakeup final : public TComWakeup {
-public:
-    explicit TEventFdWakeup(int Fd) : FFd(Fd) {}
-    ~TEventFdWakeup() override { ::close(FFd); }
-    int Fd() const override { return FFd; }
-    void Set() override
-    {
-        const quint64 one = 1;
-        while (::write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
-    void Reset() override
-    {
-        quint64 value;
-        while (::read(FFd, &value, sizeof value) > 0) {
-        }
-    }
-
-private:
-    const int FFd;
-};
 
 /// True when the device has hung up or failed, as poll sees it.
 bool HungUp(int Fd)
@@ -253,12 +231,7 @@ public:
         return CreateUnixEventSource(Handle, Setup, Err);
     }
 
-    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override
-    {
-        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        Err = fd < 0 ? errno : 0;
-        return fd < 0 ? nullptr : std::make_unique<TEventFdWakeup>(fd);
-    }
+    std::unique_ptr<TComWakeup> CreateWakeup(int &Err) override { return CreateEventFdWakeup(Err); }
 
     int Reason(TComReason Reason) const override
     {
