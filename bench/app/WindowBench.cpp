@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include "bench/BenchSupport.h"
+#include "bench/protocol/BenchClients.h"
 
 #include <QProcess>
 #include <QPushButton>
@@ -73,36 +74,15 @@ double IdealReadMs()
 
 int boxes = 0;
 
-/// One transaction with nothing in between: write, then poll() and read until a whole frame.
-void RawTransaction(int fd, const QByteArray &request)
-{
-    if (::write(fd, request.constData(), size_t(request.size())) != request.size())
-        std::abort();
-    TReplyBuffer buffer;
-    quint32 count = 0;
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 2000) <= 0)
-            std::abort();
-        const ssize_t n = ::read(fd, buffer.data() + count, ResponseChunk);
-        if (n <= 0)
-            std::abort();
-        count += quint32(n);
-        if (ScanResponse(buffer.data(), count) == 1)
-            return;
-    }
-}
 
 double RawReadMs()
 {
     TPeer peer({QStringLiteral("--pace")});
-    const int fd = ::open(peer.Path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    if (fd < 0 || !SetRawLine(fd))
-        std::abort();
+    const int fd = bench::OpenRaw(peer.Path());
     QElapsedTimer t;
     t.start();
     for (const QByteArray &request : ReadRequests())
-        RawTransaction(fd, request);
+        bench::RawTransaction(fd, request);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     ::close(fd);
     return ms;
