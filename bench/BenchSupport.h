@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -66,6 +67,15 @@ inline double Percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+/// The median of `reps` runs of `run`.
+inline double MedianOf(int reps, const std::function<double()> &run)
+{
+    std::vector<double> v;
+    for (int i = 0; i < reps; ++i)
+        v.push_back(run());
+    return Percentile(v, 0.5);
 }
 
 } // namespace bench

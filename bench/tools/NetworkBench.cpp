@@ -34,14 +34,6 @@ double RunMs(const QStringList &args)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-double Median(int reps, const std::function<double()> &f)
-{
-    std::vector<double> v;
-    for (int i = 0; i < reps; ++i)
-        v.push_back(f());
-    return bench::Percentile(v, 0.5);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -65,14 +57,14 @@ int main(int argc, char **argv)
     const QString read = QStringLiteral("read");
 
     std::printf("tq-sensor read through ser2net on 127.0.0.1, paced sensors at 9600 baud (median of %d runs)\n", reps);
-    const double one = Median(reps, [&] { return RunMs({read, rfc[0]}); });
-    const double eight = Median(reps, [&] { return RunMs(QStringList{read} + rfc); });
+    const double one = bench::MedianOf(reps, [&] { return RunMs({read, rfc[0]}); });
+    const double eight = bench::MedianOf(reps, [&] { return RunMs(QStringList{read} + rfc); });
     std::printf("  1 RFC 2217 port:      %7.1f ms\n", one);
     std::printf("  8 in one command:     %7.1f ms  %.2fx one port (target <= 1.3x)\n", eight, eight / one);
 
-    const double direct = Median(reps, [&] { return RunMs({read, paths[1]}); });
-    const double viaRfc = Median(reps, [&] { return RunMs({read, rfc[1]}); });
-    const double viaTcp = Median(reps, [&] { return RunMs({read, server.Tcp(1)}); });
+    const double direct = bench::MedianOf(reps, [&] { return RunMs({read, paths[1]}); });
+    const double viaRfc = bench::MedianOf(reps, [&] { return RunMs({read, rfc[1]}); });
+    const double viaTcp = bench::MedianOf(reps, [&] { return RunMs({read, server.Tcp(1)}); });
     std::printf("  direct pty:           %7.1f ms\n", direct);
     std::printf("  RFC 2217:             %7.1f ms  %.2fx direct, %+.1f ms per read of 13 transactions\n", viaRfc,
                 viaRfc / direct, viaRfc - direct);

@@ -47,14 +47,6 @@ double RunMs(const QStringList &args, int expectedCode)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-double Median(int reps, const std::function<double()> &f)
-{
-    std::vector<double> v;
-    for (int i = 0; i < reps; ++i)
-        v.push_back(f());
-    return bench::Percentile(v, 0.5);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -71,12 +63,12 @@ int main(int argc, char **argv)
     const QString read = QStringLiteral("read");
 
     std::printf("tq-sensor read, paced sensors at 9600 baud (median of %d runs)\n", reps);
-    const double one = Median(reps, [&] { return RunMs({read, ports[0]}, 0); });
+    const double one = bench::MedianOf(reps, [&] { return RunMs({read, ports[0]}, 0); });
     std::printf("  1 sensor alone:       %7.1f ms\n", one);
     for (int n : {1, 8, 32, 64}) {
         const QStringList some = ports.mid(0, n);
         std::vector<double> cpu;
-        const double parallel = Median(reps, [&] {
+        const double parallel = bench::MedianOf(reps, [&] {
             const double ms = RunMs(QStringList{read} + some, 0);
             cpu.push_back(LastCpuMs / n);
             return ms;
@@ -85,7 +77,7 @@ int main(int argc, char **argv)
                     n, parallel, parallel / one, bench::Percentile(cpu, 0.5));
         if (n > 8)
             continue;
-        const double inRow = Median(reps, [&] {
+        const double inRow = bench::MedianOf(reps, [&] {
             double total = 0;
             for (const QString &port : some)
                 total += RunMs({read, port}, 0);
@@ -103,8 +95,8 @@ int main(int argc, char **argv)
     }
     const QString find = QStringLiteral("find");
     const double connectTimeout = 50 + 1000;
-    const double findOne = Median(reps, [&] { return RunMs({find, silentPorts[0]}, 4); });
-    const double findEight = Median(reps, [&] { return RunMs(QStringList{find} + silentPorts, 4); });
+    const double findOne = bench::MedianOf(reps, [&] { return RunMs({find, silentPorts[0]}, 4); });
+    const double findEight = bench::MedianOf(reps, [&] { return RunMs(QStringList{find} + silentPorts, 4); });
     std::printf("tq-sensor find over silent ports (median of %d runs)\n", reps);
     std::printf("  1 silent port:        %7.1f ms  %.2fx one connection time-out (%.0f ms)\n", findOne,
                 findOne / connectTimeout, connectTimeout);
