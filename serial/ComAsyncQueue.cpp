@@ -98,7 +98,8 @@ bool TComAsyncQueue::Advance(TAsync &a, bool BlockOnDevice)
             }
             if (n > 0) {
                 a.Done += n;
-                a.LastByteMs = a.Started.elapsed();
+                if (d.Interval >= 0)
+                    a.LastByteMs = a.Started.elapsed();
                 FMoved();
             }
         }

@@ -70,7 +70,8 @@ void Prepare(TAsync &a, int Count, const TAsyncLimits &Limits)
     a.Error = 0;
     a.Limits = Limits;
     a.LastByteMs = -1;
-    a.Started.start();
+    if (!Limits.Immediate) // an operation that takes what is queued and ends needs no clock
+        a.Started.start();
 }
 
 } // namespace
