@@ -25,6 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
+
+void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
