@@ -5,6 +5,8 @@
 #include "protocol/SensorContext.h"
 #include "protocol/Workflows.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 
 void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
 {
@@ -26,7 +28,10 @@ void TfrmMain::RunWorkflow(const std::function<void()> &Commands)
         throw;
     }
     DisconnectDevice();
-    repaint();
+    // The window's update: what is still to be painted is painted now. Repainting all of it
+    // would paint again what the unlock has just painted.
+    QEvent pending(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(this, &pending);
 }
 
 void TfrmMain::RunCalibration(const std::function<void()> &Commands)

@@ -11,7 +11,7 @@ TLineSettle::TLineSettle(TCustomComPort &port) : QObject(&port)
 TLineSettle &TLineSettle::Of(TCustomComPort &port)
 {
     for (QObject *child : port.children())
-        if (auto *line = dynamic_cast<TLineSettle *>(child))
+        if (auto *line = qobject_cast<TLineSettle *>(child))
             return *line;
     return *new TLineSettle(port);
 }

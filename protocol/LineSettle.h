@@ -15,6 +15,7 @@ class TCustomComPort;
 constexpr int LateReplyMs = 600;
 
 class TLineSettle : public QObject {
+    Q_OBJECT // found among the port's children by a cheap cast, once per transaction
 public:
     /// The state of the port's line, kept from one transaction to the next. It starts settled
     /// and is settled again when the port closes.

@@ -9,6 +9,7 @@ constexpr int RestMs = 10;
 
 /// Keeps a port's waiter as a child of the port, so that it goes with the port.
 class TPortWaiterHolder : public QObject {
+    Q_OBJECT // found among the port's children by a cheap cast, once per transaction
 public:
     explicit TPortWaiterHolder(TCustomComPort &Port) : QObject(&Port)
     {
@@ -55,7 +56,7 @@ std::shared_ptr<TPortWaiter> TPortWaiter::ForPort(TCustomComPort &Port)
 {
     TPortWaiterHolder *holder = nullptr;
     for (QObject *child : Port.children())
-        if ((holder = dynamic_cast<TPortWaiterHolder *>(child)))
+        if ((holder = qobject_cast<TPortWaiterHolder *>(child)))
             break;
     if (!holder)
         holder = new TPortWaiterHolder(Port);
@@ -118,3 +119,5 @@ void TPortWaiter::Release()
     FRest.stop();
     QObject::disconnect(FSignal);
 }
+
+#include "PortWaiter.moc"

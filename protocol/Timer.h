@@ -8,6 +8,7 @@
 
 #include "serial/ComTypes.h" // TNotifyEvent
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -32,10 +33,18 @@ public:
     void SetOnTimer(TNotifyEvent handler) { FOnTimer = std::move(handler); }
 
 private:
-    void UpdateTimer();
+    void StartPeriod();
+    void Elapsed();
+    void ArmFor(qint64 nowNs);
     void Tick();
 
-    QTimer FTimer;
+    // A new period only moves the due time; the system timer stays armed and, when it goes
+    // off early, is armed again for the rest. A transaction restarts its period on every chunk
+    // it reads, and re-arming a system timer each time costs more than the chunk itself.
+    QTimer FTimer;         ///< single-shot, never later than the due time while enabled
+    QElapsedTimer FClock;  ///< runs from construction
+    qint64 FDueNs = 0;     ///< on FClock
+    qint64 FArmedNs = 0;   ///< when the system timer goes off, on FClock
     bool FEnabled = false;
     int FInterval = DefaultTimerInterval;
     TNotifyEvent FOnTimer;

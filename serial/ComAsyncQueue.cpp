@@ -35,8 +35,6 @@ TComAsyncQueue::~TComAsyncQueue()
 
 bool TComAsyncQueue::Start(TAsync &A)
 {
-    // The record's owner is the only other reader of Lock, and it is here.
-    A.Lock = FLock;
     std::unique_lock lock(FLock->Mutex);
     A.Queue = nullptr;
     A.Cancelled = false;
@@ -45,8 +43,12 @@ bool TComAsyncQueue::Start(TAsync &A)
     // (a read of what is queued, a write the driver takes whole) never leaves this thread.
     if (FOps.empty() && Advance(A, false)) {
         A.Completed = true;
+        // No other thread ever saw it: waiting for it or forgetting it needs no lock.
+        A.Lock.reset();
         return true;
     }
+    // The record's owner is the only other reader of Lock, and it is here.
+    A.Lock = FLock;
     A.Queue = this;
     FOps.push_back(&A);
     if (!FWorker.joinable())
@@ -96,7 +98,8 @@ bool TComAsyncQueue::Advance(TAsync &a, bool BlockOnDevice)
             }
             if (n > 0) {
                 a.Done += n;
-                a.LastByteMs = a.Started.elapsed();
+                if (d.Interval >= 0)
+                    a.LastByteMs = a.Started.elapsed();
                 FMoved();
             }
         }

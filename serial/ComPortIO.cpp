@@ -47,11 +47,19 @@ TAsyncLimits WriteLimits(const TComTimeouts &T, int Count)
 
 int PollMs(qint64 Ms) { return Ms < 0 ? -1 : int(std::min<qint64>(Ms, INT_MAX)); }
 
-/// Releases a record on every way out of a blocking call.
+/// Ends a record's operation and frees its copy of the bytes.
+void EndRecord(TAsync &A)
+{
+    TComAsyncQueue::Forget(A);
+    delete[] A.Data;
+    A.Data = nullptr;
+}
+
+/// The record of a blocking call, on its stack, released on every way out.
 struct TAsyncGuard {
-    PAsync Async = nullptr;
-    TAsyncGuard() { InitAsync(Async); }
-    ~TAsyncGuard() { DoneAsync(Async); }
+    TAsync Record;
+    PAsync Async = &Record;
+    ~TAsyncGuard() { EndRecord(Record); }
 };
 
 /// Sets a record up for a new operation of Count bytes.
@@ -62,7 +70,8 @@ void Prepare(TAsync &a, int Count, const TAsyncLimits &Limits)
     a.Error = 0;
     a.Limits = Limits;
     a.LastByteMs = -1;
-    a.Started.start();
+    if (!Limits.Immediate) // an operation that takes what is queued and ends needs no clock
+        a.Started.start();
 }
 
 } // namespace
@@ -76,8 +85,7 @@ void DoneAsync(PAsync &AsyncPtr)
 {
     if (!AsyncPtr)
         return;
-    TComAsyncQueue::Forget(*AsyncPtr);
-    delete[] AsyncPtr->Data;
+    EndRecord(*AsyncPtr);
     delete AsyncPtr;
     AsyncPtr = nullptr;
 }

@@ -2,7 +2,8 @@
 // line: the raw floor (termios, write, poll, read), a client on Qt's serial module (when the
 // build found it), and Exchange on the port as the configurator opens it. Each repetition gives
 // every client a fresh pseudo-terminal pair and a fresh instant peer in its own process, in a
-// rotating order. Printed per round trip, as ratios to the raw client of the same run:
+// rotating order; opening and closing the line are left out. Printed per round trip, as
+// ratios to the raw client of the same run:
 //   CPU time (user + system, every thread of this process; the peer's is not counted),
 //   context switches (voluntary and involuntary, from getrusage),
 //   system calls (counted by strace -f -c on a child process of this program that runs one
@@ -49,18 +50,24 @@ const QByteArray &Request()
     return request;
 }
 
-/// Runs `rounds` round trips on the line `path` (opened and closed around them).
-using TClient = std::function<void(const QString &path, int rounds)>;
+TCost operator-(const TCost &a, const TCost &b) { return {a.Cpu - b.Cpu, a.Switches - b.Switches}; }
 
-void RawClient(const QString &path, int rounds)
+/// Runs `rounds` round trips on the line `path`, opened and closed around them, and returns
+/// what the round trips alone cost: opening a port is paid once per session, not per request.
+using TClient = std::function<TCost(const QString &path, int rounds)>;
+
+TCost RawClient(const QString &path, int rounds)
 {
     const int fd = bench::OpenRaw(path);
+    const TCost before = Now();
     for (int i = 0; i < rounds; ++i)
         bench::RawTransaction(fd, Request());
+    const TCost spent = Now() - before;
     ::close(fd);
+    return spent;
 }
 
-void ExchangeClient(const QString &path, int rounds)
+TCost ExchangeClient(const QString &path, int rounds)
 {
     static bench::TBenchHost host; // one per process, as the configurator has one window
     TCustomComPort &port = host.ComPort();
@@ -68,16 +75,19 @@ void ExchangeClient(const QString &path, int rounds)
     port.Open();
     TReplyBuffer buffer;
     quint32 count = 0;
+    const TCost before = Now();
     for (int i = 0; i < rounds; ++i)
         if (Exchange(host.Context, Request(), buffer, count) != ExchangeOk)
             std::abort();
+    const TCost spent = Now() - before;
     port.Close();
+    return spent;
 }
 
 #ifdef TQ_HAVE_QT_SERIAL
 /// As a Qt application would write it without an event loop of its own: write, then wait for
 /// readyRead and read until the frame is whole.
-void QtSerialClient(const QString &path, int rounds)
+TCost QtSerialClient(const QString &path, int rounds)
 {
     QSerialPort port(path);
     port.setBaudRate(9600);
@@ -87,6 +97,7 @@ void QtSerialClient(const QString &path, int rounds)
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite))
         std::abort();
+    const TCost before = Now();
     for (int i = 0; i < rounds; ++i) {
         port.write(Request());
         if (!port.waitForBytesWritten(2000))
@@ -105,7 +116,9 @@ void QtSerialClient(const QString &path, int rounds)
                 break;
         }
     }
+    const TCost spent = Now() - before;
     port.close();
+    return spent;
 }
 #endif
 
@@ -173,11 +186,9 @@ int main(int argc, char *argv[])
             const size_t i = (k + size_t(r)) % clients.size(); // rotate who goes first
             TPeer peer;
             clients[i].Run(peer.Path(), 10); // warm: first opens, first pages
-            const TCost before = Now();
-            clients[i].Run(peer.Path(), Rounds);
-            const TCost after = Now();
-            cpu[i].push_back((after.Cpu - before.Cpu) / Rounds * 1e6);
-            switches[i].push_back((after.Switches - before.Switches) / Rounds);
+            const TCost spent = clients[i].Run(peer.Path(), Rounds);
+            cpu[i].push_back(spent.Cpu / Rounds * 1e6);
+            switches[i].push_back(spent.Switches / Rounds);
         }
     }
 

@@ -92,7 +92,10 @@ public:
         FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (FEpoll < 0 || FStop < 0 || FWake < 0)
             return errno;
-        FActive = TComEvents::FromBits(FWanted.load());
+        // Nothing is waited for until the first wait follows what is watched by then: the
+        // port narrows the set before that, and a helper started for the lines in between
+        // would start a thread for nobody.
+        FActive = {};
         epoll_event dev{DeviceInterest(FActive), {}};
         dev.data.u32 = TagDevice;
         epoll_event wake{EPOLLIN, {}};
@@ -104,11 +107,6 @@ public:
         serial_icounter_struct c{};
         FHaveCounts = Ioctl(FHandle, TIOCGICOUNT, &c) == 0;
         FBase = c;
-        int bits = 0;
-        if (Ioctl(FHandle, TIOCMGET, &bits) == 0)
-            FLines = bits;
-        if (WatchesModem(FActive))
-            StartModemWatch();
         return 0;
     }
 

@@ -4,6 +4,7 @@
 
 #include "serial/unix/Termios2Rate.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -154,27 +156,48 @@ int ApplyLineSettings(int Fd, const TLineSettings &S, bool NoFraming)
     return CheckTaken(S, taken.CFlag, taken.OutRate, NoFraming);
 }
 
+namespace {
+
+struct TDeviceRange {
+    unsigned Major, FirstMinor, LastMinor;
+};
+
+/// The device numbers of the pseudo-terminal drivers, read once: they register with the kernel
+/// at boot, and reading the driver table on every open or setting change costs more than the
+/// rest of it.
+const std::vector<TDeviceRange> &PseudoTerminalRanges()
+{
+    static const std::vector<TDeviceRange> ranges = [] {
+        std::vector<TDeviceRange> found;
+        // Each line: driver name, device node, major, minor range, driver type.
+        std::ifstream drivers("/proc/tty/drivers");
+        std::string line;
+        while (std::getline(drivers, line)) {
+            std::istringstream fields(line);
+            std::string name, node, range, type;
+            unsigned drvMajor = 0;
+            if (!(fields >> name >> node >> drvMajor >> range >> type) || type.rfind("pty", 0) != 0)
+                continue;
+            unsigned lo = 0, hi = 0;
+            const int got = std::sscanf(range.c_str(), "%u-%u", &lo, &hi);
+            if (got >= 1)
+                found.push_back({drvMajor, lo, got == 2 ? hi : lo});
+        }
+        return found;
+    }();
+    return ranges;
+}
+
+} // namespace
+
 bool IsPseudoTerminal(int Fd)
 {
     struct stat st {};
     if (fstat(Fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
-    // Each line: driver name, device node, major, minor range, driver type.
-    std::ifstream drivers("/proc/tty/drivers");
-    std::string line;
     const unsigned devMajor = major(st.st_rdev), devMinor = minor(st.st_rdev);
-    while (std::getline(drivers, line)) {
-        std::istringstream fields(line);
-        std::string name, node, range, type;
-        unsigned drvMajor = 0;
-        if (!(fields >> name >> node >> drvMajor >> range >> type) || drvMajor != devMajor)
-            continue;
-        unsigned lo = 0, hi = 0;
-        const int got = std::sscanf(range.c_str(), "%u-%u", &lo, &hi);
-        if (got < 1 || devMinor < lo || devMinor > (got == 2 ? hi : lo))
-            continue;
-        return type.rfind("pty", 0) == 0;
-    }
-    return false;
+    return std::any_of(PseudoTerminalRanges().begin(), PseudoTerminalRanges().end(), [&](const TDeviceRange &r) {
+        return r.Major == devMajor && devMinor >= r.FirstMinor && devMinor <= r.LastMinor;
+    });
 }
 

@@ -3,7 +3,13 @@
 
 #include "protocol/FieldText.h"
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
 #include <QThread>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +63,33 @@ TEST_F(Workflow, ReadFillsAllSevenFieldsAndLocksTheWindowOnlyWhileConnected)
     EXPECT_EQ(wrongSamples, 0);
     EXPECT_TRUE(s.Idle());
     EXPECT_FALSE(s.sensor->Sensor().CommMode());
+}
+
+// The user sees the values and the unlocked window as soon as the workflow ends, and the
+// end paints what changed, not the whole window once more.
+TEST_F(Workflow, ReadEndsWithItsValuesOnScreenPaintingOnlyWhatChanged)
+{
+    SensorWindow s;
+    TfrmMain &w = s.window;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QCoreApplication::processEvents();
+    auto screenshot = [&] { return QGuiApplication::primaryScreen()->grabWindow(w.windowHandle()->winId()).toImage(); };
+    struct TPaintCounter : QObject {
+        int Paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            Paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } unchanged;
+    w.Image1->installEventFilter(&unchanged);
+
+    w.tbUpload->click();
+    const QImage atEnd = screenshot(); // no event loop pass since the click
+    EXPECT_EQ(unchanged.Paints, 0);
+    w.repaint();
+    EXPECT_EQ(atEnd, screenshot());
+    EXPECT_EQ(w.txtCalOff->text(), QStringLiteral("1187"));
 }
 
 TEST_F(Workflow, WriteSendsTheFiveParametersShowsTheSensorsValuesAndSaves)

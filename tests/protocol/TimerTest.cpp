@@ -91,6 +91,18 @@ TEST_F(TimerTest, ChangingTheIntervalStartsANewPeriod)
     EXPECT_EQ(order, (QStringList{"old deadline", "timer"}));
 }
 
+TEST_F(TimerTest, AShorterIntervalEndsThePeriodSooner)
+{
+    timer.SetInterval(1000);
+    timer.SetEnabled(true);
+    QTimer::singleShot(20, Qt::PreciseTimer, &loop, [this] {
+        timer.SetInterval(50);
+        Mark(150, "long after the short period");
+    });
+    RunFor(300);
+    EXPECT_EQ(order, (QStringList{"timer", "long after the short period"}));
+}
+
 TEST_F(TimerTest, DisabledOrNonPositiveNeverTicks)
 {
     timer.SetInterval(10);
