@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,9 +38,33 @@ constexpr int dividerWidth = 8;
 constexpr int editX = 150;
 constexpr int labelX = 8;
 
-QIcon ToolbarIcon(const char *themeName, const char *resource)
+// Where Qt reads no SVG (the Windows build), each picture comes as PNGs rendered from its SVG.
+bool SvgReadable()
 {
-    return QIcon::fromTheme(QString::fromLatin1(themeName), QIcon(QString::fromLatin1(resource)));
+    static const bool readable = QImageReader::supportedImageFormats().contains("svg");
+    return readable;
+}
+
+QIcon ToolbarIcon(const char *themeName, const char *name)
+{
+    QIcon icon;
+    if (SvgReadable()) {
+        icon = QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+    } else {
+        for (int size : {24, 48})
+            icon.addFile(QStringLiteral(":/png/%1x%1/apps/%2.png").arg(size).arg(QLatin1String(name)));
+    }
+    return QIcon::fromTheme(QString::fromLatin1(themeName), icon);
+}
+
+QPixmap Banner()
+{
+    if (SvgReadable())
+        return QIcon(QStringLiteral(":/images/banner.svg")).pixmap(480, 42);
+    QIcon icon;
+    for (const char *size : {"480x42", "960x84"})
+        icon.addFile(QStringLiteral(":/png/%1/apps/banner.png").arg(QLatin1String(size)));
+    return icon.pixmap(480, 42);
 }
 
 // The window is laid out for a narrow sans font; where a wider one stands in for it, a caption
@@ -140,16 +165,16 @@ TfrmMain::TfrmMain(QWidget *parent, const QStringList &CommandLinePorts)
     font.setPixelSize(14);
     setFont(font);
 
-    ilTBIcons = {ToolbarIcon("document-open", ":/icons/open.svg"), ToolbarIcon("document-save", ":/icons/save.svg"),
-                 ToolbarIcon("go-up", ":/icons/to-device.svg"), ToolbarIcon("go-down", ":/icons/from-device.svg"),
-                 ToolbarIcon("help-about", ":/icons/about.svg")};
+    ilTBIcons = {ToolbarIcon("document-open", "open"), ToolbarIcon("document-save", "save"),
+                 ToolbarIcon("go-up", "to-device"), ToolbarIcon("go-down", "from-device"),
+                 ToolbarIcon("help-about", "about")};
 
     CreatePort();
     CreateToolbar();
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(278, 0, 480, 42);
-    Image1->setPixmap(QIcon(QStringLiteral(":/images/banner.svg")).pixmap(480, 42));
+    Image1->setPixmap(Banner());
     CreateWorkGroup();
     CreateCalibrationGroup();
     CreateDialogs();

@@ -5,13 +5,16 @@
 #include "protocol/ExchangeTrace.h"
 #include "serial/ComPortName.h"
 #include "serial/Exception.h"
+#include "serial/ProgramEnd.h"
 
 #include <QCommandLineParser>
 
 #include <cstdio>
 #include <memory>
 
-int main(int argc, char *argv[])
+namespace {
+
+int Run(int argc, char *argv[])
 {
     QCommandLineParser parser;
     DescribeCommandLine(parser);
@@ -54,4 +57,11 @@ int main(int argc, char *argv[])
         ShowCurrentException();
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return EndProgram(Run(argc, argv));
 }

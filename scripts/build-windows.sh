@@ -12,6 +12,10 @@ if [ ! -f "$sdk" ]; then
   exit 3
 fi
 TQ_WINDOWS=1 ./scripts/deps.sh
+# The Linux build renders the pictures (Qt for Windows reads no SVG).
+host=${TQ_BUILD_DIR:-build}
+[ -f "$host/build.ninja" ] || cmake -S . -B "$host" -G Ninja >/dev/null
+cmake --build "$host" --target tq-icon-png >/dev/null
 root=build-win
 if [ ! -f "$root/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
   mkdir -p "$root"
@@ -20,6 +24,6 @@ fi
 cmake -S . -B "$root/x" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/$root/qt6-mingw/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DTQ_HOST_BUILD="$PWD/${TQ_BUILD_DIR:-build}" "$@" >/dev/null
+  -DTQ_HOST_BUILD="$PWD/$host" "$@" >/dev/null
 cmake --build "$root/x" -j"$(nproc)"
 cmake --build "$root/x" --target windows-zip

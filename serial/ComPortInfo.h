@@ -40,6 +40,10 @@ QString ComPortDescription(const TComPortInfo &Info);
 /// as they are.
 QString ComDevicePath(const QString &Port);
 
+/// True while the device of a port name is on the machine (an adapter pulled since is not).
+/// Network names always are.
+bool ComDeviceExists(const QString &Port);
+
 /// The port that Port names: its Name, its device path or one of its stable names (also
 /// relative to /dev, "serial/by-id/…"); nullptr when none of Ports is meant.
 const TComPortInfo *FindComPortInfo(const std::vector<TComPortInfo> &Ports, const QString &Port);

@@ -116,6 +116,8 @@ void TSensorSim::Answer(const QByteArray &request, qint64 receivedNs, int stopFd
     {
         std::lock_guard lock(FLock);
         FRequests << request;
+        if (FSink)
+            FSink(request);
         if (FOptions.SilentAfter >= 0 && FReplies >= FOptions.SilentAfter)
             return;
         if (quint8(request.at(2)) == FOptions.IgnoredCommand)

@@ -6,12 +6,16 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 #include <mutex>
 
 class TSensorSim {
 public:
     /// `fd` is the line (a pty master or a terminal device); it is not owned.
     TSensorSim(int fd, const TSensorOptions &options);
+
+    /// Called with every whole request frame as it arrives, before it is answered.
+    void SetRequestSink(std::function<void(const QByteArray &)> Sink) { FSink = std::move(Sink); }
 
     /// Serves until `stopFd` becomes readable (returns 0) or the line fails (returns errno).
     int Serve(int stopFd);
@@ -34,6 +38,7 @@ private:
     mutable std::mutex FLock;
     TSensorModel FModel;
     QList<QByteArray> FRequests;
+    std::function<void(const QByteArray &)> FSink;
     int FReplies = 0;
     bool FFailed = false;
     int FError = 0;

@@ -70,6 +70,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("firmware"), QStringLiteral("Report this firmware version (default 0x0103)."), QStringLiteral("version")},
         {QStringLiteral("save-error"), QStringLiteral("Report an internal error on SAVE_CONF.")},
         {QStringLiteral("clamp"), QStringLiteral("Hold written values to the sensor's limits.")},
+        {QStringLiteral("requests"),
+         QStringLiteral("Append every request frame received to this file as it arrives, in hex, one a line."),
+         QStringLiteral("file")},
     });
     parser.process(app);
 
@@ -134,6 +137,17 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     TSensorSim sim(fd, options);
+    QFile requests(parser.value(QStringLiteral("requests")));
+    if (parser.isSet(QStringLiteral("requests"))) {
+        if (!requests.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            std::fprintf(stderr, "tq-sensor-sim: %s: %s\n", qPrintable(requests.fileName()), qPrintable(requests.errorString()));
+            return 1;
+        }
+        sim.SetRequestSink([&requests](const QByteArray &frame) {
+            requests.write(frame.toHex(' ') + '\n');
+            requests.flush();
+        });
+    }
     const int error = sim.Serve(StopPipe[0]);
     if (error != 0) {
         std::fprintf(stderr, "tq-sensor-sim: the line failed: %s\n", std::strerror(error));

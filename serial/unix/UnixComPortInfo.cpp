@@ -137,3 +137,8 @@ QString ComDevicePath(const QString &Port)
         return Port;
     return Port.startsWith(QLatin1Char('/')) ? Port : QStringLiteral("/dev/") + Port;
 }
+
+bool ComDeviceExists(const QString &Port)
+{
+    return IsNetPortName(Port) || QFileInfo::exists(ComDevicePath(Port));
+}

@@ -2,12 +2,14 @@
 // installer knows about each (its friendly name, maker and USB ids) where it is there.
 
 #include "serial/ComPortList_p.h"
+#include "serial/ComPortName.h"
 
 #include <windows.h>
 // after windows.h
 #include <devguid.h>
 #include <setupapi.h>
 
+#include <iterator>
 #include <map>
 
 namespace {
@@ -122,4 +124,16 @@ bool ListSystemComPorts(const QString &, std::vector<TComPortInfo> &Ports)
 QString ComDevicePath(const QString &Port)
 {
     return Port.startsWith(QLatin1String("\\\\")) ? Port : QStringLiteral("\\\\.\\") + Port;
+}
+
+bool ComDeviceExists(const QString &Port)
+{
+    if (IsNetPortName(Port))
+        return true;
+    // A device path is no file here: the system's device names say whether it is still there.
+    QString name = Port;
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name.remove(0, 4);
+    wchar_t target[512];
+    return QueryDosDeviceW(reinterpret_cast<const wchar_t *>(name.utf16()), target, DWORD(std::size(target))) != 0;
 }

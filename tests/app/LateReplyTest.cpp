@@ -42,10 +42,6 @@ TSensorOptions AllLate(int ms)
     return options;
 }
 
-const QList<QByteArray> ReadRequests = {Req(TCommand::CMD_SET_INERT_T_WORK), Req(TCommand::CMD_SET_INERT_T_CALIB),
-                                        Req(TCommand::CMD_SET_CAL_STAB_TIME), Req(TCommand::CMD_SET_INP_FLT_TIME),
-                                        Req(TCommand::CMD_SET_HYST_WIDTH),    Req(TCommand::CMD_CAL_ON),
-                                        Req(TCommand::CMD_CAL_OFF)};
 // The sensor's factory values, in the order of Fields().
 const QStringList SensorValues = {"25", "100", "25000", "100", "5", "3124", "1187"};
 
@@ -81,7 +77,7 @@ TEST_F(LateReply, ReadShowsEveryValueInItsOwnField)
         QStringList expected = c.Fields;
         expected.replaceInStrings(QRegularExpression(QStringLiteral("^-$")), QStringLiteral("7"));
         EXPECT_EQ(FieldTexts(w), expected);
-        EXPECT_EQ(s.Requests(), Handshake() + ReadRequests + QList<QByteArray>{CommOff()});
+        EXPECT_EQ(s.Requests(), ReadWorkflowRequests());
         EXPECT_TRUE(s.Idle());
     }
 }

@@ -2,11 +2,11 @@
 // The real main window on a simulated sensor's pseudo-terminal, with every message box
 // recorded instead of shown.
 
+#include "SensorFrames.h"
 #include "TestSupport.h"
 
 #include "app/MainWindow.h"
 #include "app/WaitCursor.h"
-#include "protocol/Frame.h"
 #include "protocol/Timer.h"
 #include "serial/ComPort.h"
 #include "tools/SimulatedSensor.h"
@@ -22,22 +22,6 @@
 #include <functional>
 #include <memory>
 
-inline QByteArray Bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
-}
-
-/// Request frames as the sensor receives them.
-inline QByteArray Req(TCommand code, const QByteArray &payload = {})
-{
-    return BuildRequest(code, payload);
-}
-inline QByteArray CommOn() { return Req(TCommand::COMM_MODE, Bytes({1})); }
-inline QByteArray CommOff() { return Req(TCommand::COMM_MODE, Bytes({0})); }
-inline QList<QByteArray> Handshake() { return {CommOn(), Req(TCommand::PING), Req(TCommand::ID)}; }
 
 inline QString Failed(const char *name)
 {

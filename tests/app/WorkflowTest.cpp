@@ -50,12 +50,7 @@ TEST_F(Workflow, ReadFillsAllSevenFieldsAndLocksTheWindowOnlyWhileConnected)
     sampler.stop();
 
     EXPECT_TRUE(s.boxes.Calls.empty()) << Texts(s.boxes).join('\n').toStdString();
-    const QList<QByteArray> expected = Handshake()
-        + QList<QByteArray>{Req(TCommand::CMD_SET_INERT_T_WORK), Req(TCommand::CMD_SET_INERT_T_CALIB),
-                            Req(TCommand::CMD_SET_CAL_STAB_TIME), Req(TCommand::CMD_SET_INP_FLT_TIME),
-                            Req(TCommand::CMD_SET_HYST_WIDTH), Req(TCommand::CMD_CAL_ON), Req(TCommand::CMD_CAL_OFF),
-                            CommOff()};
-    EXPECT_EQ(s.Requests(), expected);
+    EXPECT_EQ(s.Requests(), ReadWorkflowRequests());
     const TSensorParams p = s.sensor->Sensor().Params();
     EXPECT_EQ(w.txtInertWork->text(), FormatU16(p.InertWork));
     EXPECT_EQ(w.txtInertCalib->text(), FormatU16(p.InertCalib));

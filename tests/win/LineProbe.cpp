@@ -5,12 +5,15 @@
 #include "serial/ComConvert.h"
 #include "serial/ComError.h"
 #include "serial/ComPort.h"
+#include "serial/ProgramEnd.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
-int main(int argc, char **argv)
+namespace {
+
+int Run(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
@@ -38,4 +41,11 @@ int main(int argc, char **argv)
     }
     port.Close();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return EndProgram(Run(argc, argv));
 }

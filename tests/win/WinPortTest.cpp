@@ -6,6 +6,7 @@
 #include "serial/ComPort.h"
 #include "serial/ComPortInfo.h"
 #include "protocol/Frame.h"
+#include "serial/ProgramEnd.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -142,11 +143,16 @@ TEST(WinLine, EventThreadHearsTheReplyAndReadGetsIt)
     EXPECT_FALSE(port.Connected());
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int Run(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return EndProgram(Run(argc, argv));
 }

@@ -2,7 +2,7 @@
 # End-to-end runs of the Windows programs under Wine. COM1 of the prefix is a pseudo-terminal
 # served by the Linux tq-sensor-sim; the same workflow runs with the Linux tq-sensor against
 # a sensor of its own, and both must print the same and send the same request frames.
-#   wine-e2e.sh sensor | line | paced
+#   wine-e2e.sh sensor | line | window | paced
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 SIM="$TQ_HOST_BUILD/tools/tq-sensor-sim"
@@ -15,6 +15,7 @@ tmp=$(mktemp -d)
 sims=()
 cleanup() {
   for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -38,18 +39,20 @@ wine_cli() { LD_PRELOAD="$TQ_SHIM" timeout 120 wine "$WIN_CLI" "$@"; }
 # Trace lines without their time and port columns: direction, bytes, meaning.
 frames() { tr -d '\r' <"$1" | awk '{ $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
 
-# same_run NAME ARGS...: one workflow on both builds; "{port}" in ARGS is the port.
+# same_run NAME ARGS...: one workflow on both builds; "{port}" in ARGS is the port, and
+# SIM_OPTIONS the sensor's options. Wine's console code page here has no Cyrillic letters and
+# prints each as '?': the Linux output is compared in that form.
 same_run() {
   local name=$1; shift
-  start_sim "$name-linux"
+  start_sim "$name-linux" ${SIM_OPTIONS:-}
   local lpath=$SIM_PATH
   "$LINUX_CLI" "${@//\{port\}/$lpath}" --trace "$tmp/$name-linux.trace" >"$tmp/$name-linux.out" 2>&1 \
     && lrc=0 || lrc=$?
-  start_sim "$name-win"
+  start_sim "$name-win" ${SIM_OPTIONS:-}
   ln -sfn "$SIM_PATH" "$TQ_LINE"
   wine_cli "${@//\{port\}/COM1}" --trace "Z:$tmp/$name-win.trace" >"$tmp/$name-win.out" 2>&1 \
     && wrc=0 || wrc=$?
-  sed -e "s#$lpath#PORT#g" "$tmp/$name-linux.out" >"$tmp/a"
+  LC_ALL=C sed -e "s#$lpath#PORT#g" -e 's/[\xD0\xD1][\x80-\xBF]/?/g' "$tmp/$name-linux.out" >"$tmp/a"
   tr -d '\r' <"$tmp/$name-win.out" | sed -e 's#COM1#PORT#g' >"$tmp/b"
   local ok=1
   [ "$lrc" = "$wrc" ] || { echo "$name: exit code $wrc under Wine, $lrc on Linux"; ok=0; }
@@ -73,6 +76,8 @@ sensor)
   same_run read read '{port}' || fail=1
   same_run write write '{port}' --set work_inertia=12 --set hysteresis=1.5 --verify || fail=1
   same_run calibrate calibrate on '{port}' --time 200 --inert 3 || fail=1
+  # A sensor that answers only the first request: no sensor, not a device gone.
+  SIM_OPTIONS="--silent-after 1" same_run silent read '{port}' || fail=1
   exit $fail
   ;;
 line)
@@ -116,6 +121,20 @@ line)
   grep -q '\[  PASSED  \] 1 test' "$tmp/line.out" || { cat "$tmp/line.out"; fail=1; }
   exit $fail
   ;;
+window)
+  # The window on a virtual display of its own, reading a sensor that takes the line time.
+  command -v Xvfb >/dev/null || { echo "no Xvfb (Debian package xvfb)"; exit 1; }
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+  [ -s "$tmp/display" ] || { echo "Xvfb did not start:"; cat "$tmp/xvfb.log"; exit 1; }
+  start_sim window --pace --requests "$tmp/requests"
+  ln -sfn "$SIM_PATH" "$TQ_LINE"
+  DISPLAY=":$(head -n1 "$tmp/display")" TQ_WINE_REQUESTS="Z:$tmp/requests" LD_PRELOAD="$TQ_SHIM" \
+    timeout 120 wine "$TQ_WIN_BUILD/tests/win/tq_win_window_tests.exe" >"$tmp/window.out" 2>&1 && rc=0 || rc=$?
+  tr -d '\r' <"$tmp/window.out" | grep -v '^\(Xlib\|[0-9a-f]*:err\|[0-9a-f]*:fixme\)'
+  [ $rc = 0 ] && grep -q '\[  PASSED  \] 3 tests' "$tmp/window.out"
+  ;;
 paced)
   # The read workflow against a sensor that takes the line time for every byte: the span of
   # the exchange in each trace (first request to last reply) against the bytes' line time.
@@ -129,5 +148,5 @@ paced)
   echo "paced read: ideal line time $ideal ms, Linux $lin ms ($(awk "BEGIN{printf \"%.2f\", $lin/$ideal}")x), Wine COM1 $win ms ($(awk "BEGIN{printf \"%.2f\", $win/$ideal}")x)"
   ;;
 *)
-  echo "usage: $0 sensor|line|paced"; exit 2 ;;
+  echo "usage: $0 sensor|line|window|paced"; exit 2 ;;
 esac

@@ -11,7 +11,6 @@
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
 
-#include <QFileInfo>
 
 #include <cstring>
 #include <functional>
@@ -68,7 +67,7 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
     if (result == ConnectOk)
         return true;
     DisconnectDevice(host.Context()); // as the window does: the port is closed already
-    if (host.Opened() && !IsNetPortName(host.Port()) && !QFileInfo::exists(ComDevicePath(host.Port()))) {
+    if (host.Opened() && !ComDeviceExists(host.Port())) {
         // An adapter pulled during the handshake may only fall silent.
         return LineLost(out, QStringLiteral("the device is gone"));
     }

@@ -3,6 +3,7 @@
 #include "protocol/ExchangeTrace.h"
 #include "serial/ComPortName.h"
 #include "serial/Exception.h"
+#include "serial/ProgramEnd.h"
 #include "tools/sensor-cli/Console.h"
 #include "tools/sensor-cli/ParallelPorts.h"
 #include "tools/sensor-cli/PortList.h"
@@ -297,9 +298,7 @@ int RunOnSensors(TCommandLine &line)
     return status == ExitOk ? ExitTrace : status;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int Run(int argc, char *argv[])
 {
     // Past a file-size limit a write then fails with EFBIG and is reported, instead of the
     // signal ending the program in the middle of a settings file or a trace.
@@ -329,4 +328,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s: %s\n", e.Path.toLocal8Bit().constData(), e.Text.toLocal8Bit().constData());
         return ExitFile;
     }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return EndProgram(Run(argc, argv));
 }
