@@ -5,6 +5,7 @@
 #include "serial/Exception.h"
 #include "serial/ProgramEnd.h"
 #include "tools/sensor-cli/Console.h"
+#include "tools/sensor-cli/ConsoleSession.h"
 #include "tools/sensor-cli/ParallelPorts.h"
 #include "tools/sensor-cli/PortList.h"
 #include "tools/sensor-cli/Report.h"
@@ -20,7 +21,6 @@
 #include <cstdio>
 #include <memory>
 #include <set>
-#include <unistd.h>
 
 namespace {
 
@@ -266,7 +266,7 @@ int RunOnSensors(TCommandLine &line)
             return ExitFile;
         }
     }
-    TConsole console(line.Verbosity >= 0 && isatty(STDERR_FILENO) == 1, line.Ports);
+    TConsole console(line.Verbosity >= 0 && ProgressRowsDrawn(), line.Ports);
     std::unique_ptr<TExchangeTrace> shown;
     if (line.Verbosity > 0) {
         shown = std::make_unique<TExchangeTrace>([&console](const QString &text) { console.Line(text); });
@@ -305,6 +305,7 @@ int Run(int argc, char *argv[])
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    const TConsoleSession console;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tq-sensor"));
     try {
