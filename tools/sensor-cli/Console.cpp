@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX // the C++ library may have asked for it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
