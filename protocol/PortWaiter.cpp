@@ -100,7 +100,13 @@ void TPortWaiter::Rest()
     FRest.start();
 }
 
-void TPortWaiter::Pause() { FActive = false; }
+void TPortWaiter::Pause()
+{
+    FActive = false;
+    // A watch that looks for input costs while nobody waits; one that is woken does not.
+    if (FPort && !FReleased && FPort->InputWatchPolls())
+        Watch(false);
+}
 
 void TPortWaiter::Resume()
 {

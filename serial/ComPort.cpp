@@ -301,7 +301,13 @@ void TCustomComPort::WatchInput(bool On)
             auto *poll = new QTimer;
             poll->setTimerType(Qt::PreciseTimer);
             poll->setInterval(1);
-            connect(poll, &QTimer::timeout, this, &TCustomComPort::InputAvailable);
+            connect(poll, &QTimer::timeout, this, [this] {
+                // Only input, or a failure a read will report: a wake for nothing would make
+                // the waiting transaction rest before it looks again.
+                int queued = 0;
+                if (FHandle >= 0 && (FBackend->InputCount(FHandle, queued) != 0 || queued > 0))
+                    emit InputAvailable();
+            });
             FInputWatch = poll;
         }
     }
@@ -309,6 +315,13 @@ void TCustomComPort::WatchInput(bool On)
         notifier->setEnabled(On);
     else if (auto *poll = qobject_cast<QTimer *>(FInputWatch))
         On ? poll->start() : poll->stop();
+}
+
+bool TCustomComPort::InputWatchPolls() const
+{
+    if (FInputWatch)
+        return qobject_cast<const QTimer *>(FInputWatch) != nullptr;
+    return FHandle >= 0 && FBackend->InputReadyFd(FHandle) < 0;
 }
 
 bool TCustomComPort::WatchingInput() const

@@ -254,6 +254,9 @@ public:
     /// repeats until the bytes are read or the watch is switched off.
     void WatchInput(bool On);
     bool WatchingInput() const;
+    /// True when the watch looks for input every millisecond (a device whose readiness the
+    /// event loop cannot wait for): it costs while on, so a watcher that pauses switches it off.
+    bool InputWatchPolls() const;
 
 signals:
     /// The open descriptor (Handle) is about to be closed: whatever watches it must let go.
