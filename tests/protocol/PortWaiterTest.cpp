@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 #include "protocol/PortWaiter.h"
+#include "tests/serial/FakeBackend.h"
 #include "tools/Pty.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +88,53 @@ TEST(PortWaiter, PausedWatchLetsGoOnceInputWakesIt)
     }
     close(fds[0]);
     close(fds[1]);
+}
+
+// A device the event loop cannot wait on (a Windows COM handle) is looked at every millisecond:
+// the waiter hears of input within a look or two, wakes for nothing else (every empty wake made
+// the transaction rest ten milliseconds), and the looking stops between transactions.
+TEST(PortWaiter, APolledDeviceWakesOnlyForInputAndIsNotLookedAtWhilePaused)
+{
+    EnsureApplication();
+    struct TNoReadinessBackend : FakeBackend {
+        int InputReadyFd(int) override { return -1; }
+    };
+    auto device = std::make_shared<TNoReadinessBackend>();
+    TComPort port;
+    port.SetBackend(device);
+    port.Open();
+    std::shared_ptr<TPortWaiter> waiter = TPortWaiter::ForPort(port);
+    EXPECT_TRUE(port.InputWatchPolls());
+    ASSERT_TRUE(port.WatchingInput());
+
+    QTimer tick; // ends each sleeping pass, as the time-out timer would
+    tick.setInterval(5);
+    tick.start();
+    QElapsedTimer clock;
+    clock.start();
+    int emptyWakes = 0;
+    while (clock.elapsed() < 60)
+        emptyWakes += waiter->Wait(true);
+    EXPECT_EQ(emptyWakes, 0);
+    EXPECT_GT(device->InputCountCalls.load(), 10); // it did look
+
+    device->Queued = 3;
+    clock.restart();
+    bool woken = false;
+    while (!woken && clock.elapsed() < 1000)
+        woken = waiter->Wait(true);
+    EXPECT_TRUE(woken);
+
+    waiter->Pause();
+    EXPECT_FALSE(port.WatchingInput());
+    const int looks = device->InputCountCalls.load();
+    clock.restart();
+    while (clock.elapsed() < 30)
+        waiter->Wait(true);
+    EXPECT_EQ(device->InputCountCalls.load(), looks);
+    waiter->Resume();
+    EXPECT_TRUE(port.WatchingInput());
+    port.Close();
 }
 
 TEST(PortWaiter, PortKeepsOneWaiterPerOpenSession)
