@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 /// A failure to read the version information; the message says which step failed.
 class EVersionError : public Exception {
 public:
@@ -35,7 +37,9 @@ private:
         quint16 CodePage = 0;
     };
 
+    /// The platform's reading: the file's block and its first translation, and one value.
     void Read(const QString &programFile);
+    std::optional<QString> QueryValue(const QString &path) const;
 
     QByteArray FBlock;
     TTranslation FTranslation;

@@ -30,13 +30,6 @@ version::version()
     Read(QString::fromWCharArray(name.data()));
 }
 
-version::version(const QString &programFile)
-{
-    if (programFile.isEmpty())
-        throw EVersionError(QStringLiteral("Could not get application name"));
-    Read(programFile);
-}
-
 void version::Read(const QString &programFile)
 {
     const std::wstring file = programFile.toStdWString();
@@ -58,20 +51,12 @@ void version::Read(const QString &programFile)
     FBlock = std::move(block);
 }
 
-QString version::FileVersion() const
+std::optional<QString> version::QueryValue(const QString &path) const
 {
-    return Value(QStringLiteral("FileVersion"));
-}
-
-QString version::Value(const QString &key) const
-{
-    if (FBlock.isEmpty())
-        return QString();
-    const QString path = QString::asprintf("\\StringFileInfo\\%04x%04x\\", FTranslation.Language, FTranslation.CodePage) + key;
     void *text = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(FBlock.constData(), path.toStdWString().c_str(), &text, &length) || length == 0)
-        return QString();
+        return std::nullopt;
     QString value = QString::fromWCharArray(static_cast<const wchar_t *>(text), int(length));
     if (const qsizetype end = value.indexOf(QChar(0)); end >= 0)
         value.truncate(end);

@@ -68,6 +68,13 @@ TEST(CliSlowSensor, ReadPrintsOnlyValuesThatAnsweredTheirOwnCommand)
     }
 }
 
+/// The values of the first port in a --json report.
+QJsonObject FirstPortValues(const TCliRun &run)
+{
+    const QJsonArray ports = QJsonDocument::fromJson(run.Out.toUtf8()).object().value(QStringLiteral("ports")).toArray();
+    return ports.at(0).toObject().value(QStringLiteral("values")).toObject();
+}
+
 // The JSON and the settings file of a read, and a write whose first reply comes late.
 TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
 {
@@ -78,14 +85,7 @@ TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
         const TCliRun run = RunCli({QStringLiteral("read"), sensor.Path(), QStringLiteral("--json"),
                                     QStringLiteral("-o"), file});
         EXPECT_EQ(run.Code, ExitOk) << run.Err.toStdString();
-        const QJsonObject values = QJsonDocument::fromJson(run.Out.toUtf8())
-                                       .object()
-                                       .value(QStringLiteral("ports"))
-                                       .toArray()
-                                       .at(0)
-                                       .toObject()
-                                       .value(QStringLiteral("values"))
-                                       .toObject();
+        const QJsonObject values = FirstPortValues(run);
         const QJsonObject expected{{"work_inertia", 25},   {"input_filter", 100},       {"hysteresis", 5},
                                    {"calib_inertia", 100}, {"averaging_time", 25000}, {"cal_on", 3124},
                                    {"cal_off", 1187}};
@@ -104,14 +104,7 @@ TEST(CliSlowSensor, JsonFileAndWriteKeepEveryValueInItsPlace)
                                     QStringLiteral("--set"), QStringLiteral("averaging_time=250")});
         EXPECT_EQ(run.Code, ExitCommand);
         EXPECT_EQ(run.ErrLines(), QStringList{sensor.Path() + QStringLiteral(": ") + FailedText("CMD_SET_INERT_T_WORK")});
-        const QJsonObject values = QJsonDocument::fromJson(run.Out.toUtf8())
-                                       .object()
-                                       .value(QStringLiteral("ports"))
-                                       .toArray()
-                                       .at(0)
-                                       .toObject()
-                                       .value(QStringLiteral("values"))
-                                       .toObject();
+        const QJsonObject values = FirstPortValues(run);
         // The sent text stays where the sensor's answer did not come; the others are the sensor's.
         EXPECT_EQ(values.value(QStringLiteral("work_inertia")).toDouble(), 40);
         EXPECT_EQ(values.value(QStringLiteral("calib_inertia")).toDouble(), 150);
