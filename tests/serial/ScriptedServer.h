@@ -3,6 +3,7 @@
 // accepts one connection and runs the script on its own thread.
 
 #include "serial/net/TelnetSession.h"
+#include "tests/serial/LoopbackPort.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -117,16 +118,3 @@ private:
     std::thread FThread;
 };
 
-/// A loopback TCP port that nothing listens on (bound once and released).
-inline quint16 UnusedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}

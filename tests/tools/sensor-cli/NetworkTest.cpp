@@ -147,7 +147,7 @@ TEST_F(Network, RefusedAndBusyServersSayWhy)
     holder.Open();
     QElapsedTimer t;
     t.start();
-    const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(TSer2net::FreePort());
+    const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(UnusedPort());
     const TCliRun run = RunCli({QStringLiteral("find"), server.Rfc2217(), nobody});
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(run.Code, ExitNoSensor);
@@ -155,7 +155,7 @@ TEST_F(Network, RefusedAndBusyServersSayWhy)
     EXPECT_TRUE(run.Out.contains(nobody + QStringLiteral(": refused"))) << run.Out.toStdString();
     holder.Close();
     // Two schemes to one address are two ports, not one given twice.
-    const QString free = QStringLiteral("127.0.0.1:%1").arg(TSer2net::FreePort());
+    const QString free = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
     const TCliRun both = RunCli({QStringLiteral("find"), QStringLiteral("rfc2217://") + free, QStringLiteral("tcp://") + free});
     EXPECT_EQ(both.OutLines().filter(QStringLiteral(": refused")).size(), 2) << both.Out.toStdString() << both.Err.toStdString();
     const TCliRun usage = RunCli({QStringLiteral("read"), QStringLiteral("socket://127.0.0.1:1")});

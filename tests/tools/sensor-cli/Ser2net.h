@@ -3,6 +3,8 @@
 // writes: each device gets a telnet(rfc2217) and a raw tcp accepter on free ports. The
 // process runs in the foreground with its own PID file and is ended by that PID.
 
+#include "tests/serial/LoopbackPort.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,8 +26,8 @@ public:
     {
         QString yaml = QStringLiteral("%YAML 1.1\n---\n");
         for (int i = 0; i < Devices.size(); ++i) {
-            FRfc << FreePort();
-            FTcp << FreePort();
+            FRfc << UnusedPort();
+            FTcp << UnusedPort();
             const QString connector = QStringLiteral("  connector: serialdev,%1,9600n81,local\n%2").arg(Devices[i], Extra);
             yaml += QStringLiteral("connection: &raw%1\n  accepter: tcp,127.0.0.1,%2\n").arg(i).arg(FTcp[i]) + connector;
             yaml += QStringLiteral("connection: &rfc%1\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n").arg(i).arg(FRfc[i])
@@ -87,19 +89,6 @@ public:
         return true;
     }
 
-    /// A loopback port nothing listens on (bound once and released).
-    static quint16 FreePort()
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        ::close(fd);
-        return ntohs(a.sin_port);
-    }
 
 private:
     QTemporaryDir FDir;

@@ -1,0 +1,21 @@
+#pragma once
+// A loopback TCP port for network tests.
+
+#include <QtGlobal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+/// A loopback TCP port that nothing listens on (bound once and released).
+inline quint16 UnusedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
