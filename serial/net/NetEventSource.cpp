@@ -8,6 +8,7 @@
 // The server closing the connection ends the wait with EIO once the data before it is read.
 
 #include "serial/net/NetEventSource.h"
+#include "serial/unix/EventFdWakeup.h"
 
 #include "serial/net/NetLink.h"
 
@@ -20,20 +21,6 @@
 namespace {
 
 constexpr int TxLookMs = 5; ///< how often queued output is looked at while it leaves
-
-void Kick(int Fd)
-{
-    const quint64 one = 1;
-    while (::write(Fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-void Drain(int Fd)
-{
-    quint64 value;
-    while (::read(Fd, &value, sizeof value) > 0) {
-    }
-}
 
 class TNetEventSource final : public TComEventSource {
 public:
@@ -77,10 +64,10 @@ public:
             Stopped = true;
             return 0;
         }
-        Drain(FLink->NewsFd());
-        Drain(FWake);
+        DrainEventFd(FLink->NewsFd());
+        DrainEventFd(FWake);
         FEnded = !FLink->Pump();
-        Drain(FLink->NewsFd()); // our own taking is no news to us
+        DrainEventFd(FLink->NewsFd()); // our own taking is no news to us
         Collect(Events);
         Events = Events & FSetup.Events;
         if (Events.Empty() && FEnded) {
@@ -92,12 +79,12 @@ public:
         return 0;
     }
 
-    void Stop() override { Kick(FStop); }
+    void Stop() override { KickEventFd(FStop); }
 
     void Written() override
     {
         FTxPending.store(true);
-        Kick(FWake);
+        KickEventFd(FWake);
     }
 
     void Consumed() override { FReads.fetch_add(1); }

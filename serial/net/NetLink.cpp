@@ -1,6 +1,7 @@
 // A connection to a serial device server over plain POSIX sockets.
 
 #include "serial/net/NetLink.h"
+#include "serial/unix/EventFdWakeup.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -44,20 +45,6 @@ int PollOne(int Fd, short Events, int TimeoutMs)
     if (r < 0)
         return errno == EINTR ? 0 : -errno;
     return r > 0 ? p.revents : 0;
-}
-
-void Kick(int Fd)
-{
-    const quint64 one = 1;
-    while (::write(Fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-void Drain(int Fd)
-{
-    quint64 value;
-    while (::read(Fd, &value, sizeof value) > 0) {
-    }
 }
 
 QByteArray Be32(quint32 V)
@@ -249,9 +236,9 @@ void TNetLink::SetReadyLocked()
 {
     const bool have = !FInput.isEmpty() || FEof || FError;
     if (have && !FHaveSet)
-        Kick(FHave);
+        KickEventFd(FHave);
     else if (!have && FHaveSet)
-        Drain(FHave);
+        DrainEventFd(FHave);
     FHaveSet = have;
 }
 
@@ -295,7 +282,7 @@ int TNetLink::PumpLocked()
     }
     SetReadyLocked();
     if (news)
-        Kick(FNews);
+        KickEventFd(FNews);
     return FError;
 }
 

@@ -11,24 +11,28 @@ public:
     explicit TEventFdWakeup(int Fd) : FFd(Fd) {}
     ~TEventFdWakeup() override { ::close(FFd); }
     int Fd() const override { return FFd; }
-    void Set() override
-    {
-        const quint64 one = 1;
-        while (::write(FFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
-    void Reset() override
-    {
-        quint64 value;
-        while (::read(FFd, &value, sizeof value) > 0) {
-        }
-    }
+    void Set() override { KickEventFd(FFd); }
+    void Reset() override { DrainEventFd(FFd); }
 
 private:
     const int FFd;
 };
 
 } // namespace
+
+void KickEventFd(int Fd)
+{
+    const quint64 one = 1;
+    while (::write(Fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void DrainEventFd(int Fd)
+{
+    quint64 value;
+    while (::read(Fd, &value, sizeof value) > 0) {
+    }
+}
 
 std::unique_ptr<TComWakeup> CreateEventFdWakeup(int &Err)
 {

@@ -8,3 +8,8 @@
 
 /// Null with Err set when no eventfd can be made.
 std::unique_ptr<TComWakeup> CreateEventFdWakeup(int &Err);
+
+/// Signals the eventfd Fd (adds one).
+void KickEventFd(int Fd);
+/// Takes every signal the eventfd Fd holds (it must be non-blocking).
+void DrainEventFd(int Fd);

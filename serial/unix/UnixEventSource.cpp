@@ -19,6 +19,7 @@
 // A hang-up (adapter unplugged, pty master closed) ends the wait with EIO.
 
 #include "serial/unix/UnixEventSource.h"
+#include "serial/unix/EventFdWakeup.h"
 
 #include "serial/unix/UnixIoctl.h"
 
@@ -60,22 +61,6 @@ void InstallWakeSignal()
         sigemptyset(&sa.sa_mask);
         sigaction(WakeSignal(), &sa, nullptr);
     });
-}
-
-void Kick(int Fd)
-{
-    const quint64 one = 1;
-    ssize_t r;
-    do
-        r = ::write(Fd, &one, sizeof one);
-    while (r < 0 && errno == EINTR);
-}
-
-void Drain(int Fd)
-{
-    quint64 value;
-    while (::read(Fd, &value, sizeof value) > 0) {
-    }
 }
 
 class TUnixEventSource final : public TComEventSource {
@@ -146,7 +131,7 @@ public:
             const int n = epoll_wait(FEpoll, got, 4, 0);
             for (int i = 0; i < n; ++i) {
                 if (got[i].data.u32 == TagWake) {
-                    Drain(FWake);
+                    DrainEventFd(FWake);
                     if (int err = Follow())
                         return err;
                     continue;
@@ -161,7 +146,7 @@ public:
         return 0;
     }
 
-    void Stop() override { Kick(FStop); }
+    void Stop() override { KickEventFd(FStop); }
 
     void Written() override
     {
@@ -169,7 +154,7 @@ public:
         if (!TComEvents::FromBits(FWanted.load()).Contains(evTxEmpty))
             return;
         FTxPending.store(true);
-        Kick(FWake);
+        KickEventFd(FWake);
     }
 
     void Consumed() override { FReads.fetch_add(1); }
@@ -177,7 +162,7 @@ public:
     void SetWatched(TComEvents Events) override
     {
         if (FWanted.exchange(Events.ToBits()) != Events.ToBits())
-            Kick(FWake);
+            KickEventFd(FWake);
     }
 
 private:
@@ -323,7 +308,7 @@ private:
                     if (!WatchesModem(TComEvents::FromBits(FWanted.load())))
                         continue; // nobody listens to the lines any more
                     FModemChanged.store(true);
-                    Kick(FWake);
+                    KickEventFd(FWake);
                 } else if (errno != EINTR) {
                     break; // the driver cannot tell line changes, or the device has gone
                 }
