@@ -177,7 +177,6 @@ TfrmMain::TfrmMain(QWidget *parent, const QStringList &CommandLinePorts)
     Image1->setPixmap(Banner());
     CreateWorkGroup();
     CreateCalibrationGroup();
-    CreateDialogs();
 
     setTabOrder(ccbPort, txtInertWork);
     setTabOrder(txtInertWork, txtInpFlt);
@@ -341,22 +340,29 @@ void TfrmMain::CreateCalibrationGroup()
     connect(cmdCalOff, &QPushButton::clicked, this, [this] { RunHandler([this] { cmdCalOffClick(); }); });
 }
 
-void TfrmMain::CreateDialogs()
+QFileDialog *TfrmMain::CreateDialog(const char *name, QFileDialog::AcceptMode mode)
 {
-    const QString filter = QStringLiteral("Файл настроек tqx (*.tqx)");
-    sdSave = new QFileDialog(this);
-    sdSave->setObjectName(QStringLiteral("sdSave"));
-    sdSave->setAcceptMode(QFileDialog::AcceptSave);
-    sdSave->setFileMode(QFileDialog::AnyFile);
-    sdSave->setDefaultSuffix(QStringLiteral("tqx"));
-    sdSave->setNameFilter(filter);
+    auto *dialog = new QFileDialog(this);
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(QFileDialog::AnyFile); // a missing file is reported when it is opened
+    dialog->setDefaultSuffix(QStringLiteral("tqx"));
+    dialog->setNameFilter(QStringLiteral("Файл настроек tqx (*.tqx)"));
+    return dialog;
+}
 
-    odOpen = new QFileDialog(this);
-    odOpen->setObjectName(QStringLiteral("odOpen"));
-    odOpen->setAcceptMode(QFileDialog::AcceptOpen);
-    odOpen->setFileMode(QFileDialog::AnyFile); // a missing file is reported when it is opened
-    odOpen->setDefaultSuffix(QStringLiteral("tqx"));
-    odOpen->setNameFilter(filter);
+QFileDialog *TfrmMain::sdSave()
+{
+    if (!FSave)
+        FSave = CreateDialog("sdSave", QFileDialog::AcceptSave);
+    return FSave;
+}
+
+QFileDialog *TfrmMain::odOpen()
+{
+    if (!FOpen)
+        FOpen = CreateDialog("odOpen", QFileDialog::AcceptOpen);
+    return FOpen;
 }
 
 TSettingsFields TfrmMain::SettingsFields() const

@@ -7,6 +7,7 @@
 #include "app/SettingsFile.h"
 #include "protocol/Connection.h"
 
+#include <QFileDialog>
 #include <QIcon>
 #include <QPointer>
 #include <QStringList>
@@ -18,7 +19,6 @@
 class QCloseEvent;
 class TComPort;
 class TTimer;
-class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -58,8 +58,10 @@ public:
     QLineEdit *txtCalOff;
     QPushButton *cmdCalOn;
     QPushButton *cmdCalOff;
-    QFileDialog *sdSave;
-    QFileDialog *odOpen;
+    /// The file dialogs, made on first use: building one reads icons and starts a model of
+    /// the working folder, which is most of what the window would otherwise spend starting.
+    QFileDialog *sdSave();
+    QFileDialog *odOpen();
     std::array<QIcon, 5> ilTBIcons; ///< open, save, write to device, read from device, about
     TComPort *cpCOM;      ///< open only during a device connection
     TTimer *tmrTimeout;   ///< the transaction time-out
@@ -112,7 +114,9 @@ private:
     void CreateToolbar();
     void CreateWorkGroup();
     void CreateCalibrationGroup();
-    void CreateDialogs();
+    QFileDialog *CreateDialog(const char *name, QFileDialog::AcceptMode mode);
+    QFileDialog *FSave = nullptr;
+    QFileDialog *FOpen = nullptr;
 
     TFieldFocus *FFieldFocus;
     std::unique_ptr<TSensorContext> FSensor; ///< made once cpCOM and tmrTimeout exist

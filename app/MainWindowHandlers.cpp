@@ -26,16 +26,16 @@ void TfrmMain::limits_OnExit(QLineEdit *Sender)
 
 void TfrmMain::tbSaveClick()
 {
-    if (sdSave->exec() != QDialog::Accepted || sdSave->selectedFiles().isEmpty())
+    if (sdSave()->exec() != QDialog::Accepted || sdSave()->selectedFiles().isEmpty())
         return;
-    SaveSettingsFile(sdSave->selectedFiles().constFirst(), SettingsFields());
+    SaveSettingsFile(sdSave()->selectedFiles().constFirst(), SettingsFields());
 }
 
 void TfrmMain::ToolButton1Click()
 {
-    if (odOpen->exec() != QDialog::Accepted || odOpen->selectedFiles().isEmpty())
+    if (odOpen()->exec() != QDialog::Accepted || odOpen()->selectedFiles().isEmpty())
         return;
-    LoadSettingsFile(odOpen->selectedFiles().constFirst(), SettingsFields());
+    LoadSettingsFile(odOpen()->selectedFiles().constFirst(), SettingsFields());
 }
 
 void TfrmMain::tbAboutClick()

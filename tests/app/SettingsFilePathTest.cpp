@@ -197,12 +197,12 @@ TEST_F(SettingsFilePaths, PickingAFifoInTheOpenDialogLeavesTheWindowLive)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     TMessageRecorder boxes;
     TWatchdog watchdog([&] { ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK)); });
-    w.odOpen->setDirectory(dir.path());
-    w.odOpen->selectFile(fifo);
-    QTimer::singleShot(0, w.odOpen, [this] {
-        static_cast<QDialog *>(w.odOpen)->accept();
-        if (w.odOpen->isVisible())
-            w.odOpen->reject();
+    w.odOpen()->setDirectory(dir.path());
+    w.odOpen()->selectFile(fifo);
+    QTimer::singleShot(0, w.odOpen(), [this] {
+        static_cast<QDialog *>(w.odOpen())->accept();
+        if (w.odOpen()->isVisible())
+            w.odOpen()->reject();
     });
     w.ToolButton1->click();
     watchdog.Returned();

@@ -280,19 +280,21 @@ TEST_F(SettingsFile, ToolbarButtonsSaveAndLoadThroughTheDialogs)
                 dialog->reject();
         });
     };
+    // Made on first use: building them is most of what the window would spend starting.
+    EXPECT_TRUE(w.findChildren<QFileDialog *>().isEmpty());
     TMessageRecorder boxes;
-    w.sdSave->setDirectory(dir.path());
-    choose(w.sdSave, QStringLiteral("from-dialog")); // typed without the extension
+    w.sdSave()->setDirectory(dir.path());
+    choose(w.sdSave(), QStringLiteral("from-dialog")); // typed without the extension
     w.tbSave->click();
     ASSERT_TRUE(QFile::exists(Path("from-dialog.tqx")));
 
     w.txtCalTime->setText(QStringLiteral("1"));
-    choose(w.odOpen, QString());
+    choose(w.odOpen(), QString());
     w.ToolButton1->click();
     EXPECT_EQ(w.txtCalTime->text(), QStringLiteral("1"));
 
-    w.odOpen->setDirectory(dir.path());
-    choose(w.odOpen, QStringLiteral("from-dialog.tqx"));
+    w.odOpen()->setDirectory(dir.path());
+    choose(w.odOpen(), QStringLiteral("from-dialog.tqx"));
     w.ToolButton1->click();
     EXPECT_EQ(w.txtCalTime->text(), QStringLiteral("25000"));
     EXPECT_TRUE(boxes.Calls.empty());
