@@ -16,15 +16,28 @@
 #include <cstring>
 #include <limits>
 
-qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
+namespace {
+
+/// Nanoseconds one byte takes on the port's line (start bit, data bits, parity bit, stop bits,
+/// one and a half counted as two), rounded up; 0 when the rate is unknown.
+qint64 LineByteNs(const TCustomComPort &port)
 {
     const qint64 rate = BaudRateValue(port.BaudRate(), port.CustomBaudRate());
     if (rate <= 0)
-        return std::numeric_limits<qint64>::max();
-    // Start bit, data bits, parity bit, stop bits (one and a half counted as two).
+        return 0;
     const qint64 bitsPerByte = 1 + (5 + int(port.DataBits())) + (port.Parity().Bits() == prNone ? 0 : 1)
         + (port.StopBits() == sbOneStopBit ? 1 : 2);
-    return (qint64(MaxResponseLength) * bitsPerByte * 1000 + rate - 1) / rate + interval;
+    return (bitsPerByte * 1000000000 + rate - 1) / rate;
+}
+
+} // namespace
+
+qint64 LongestTransactionMs(const TCustomComPort &port, int interval)
+{
+    const qint64 byteNs = LineByteNs(port);
+    if (byteNs <= 0)
+        return std::numeric_limits<qint64>::max();
+    return (qint64(MaxResponseLength) * byteNs + 999999) / 1000000 + interval;
 }
 
 namespace {
@@ -138,6 +151,28 @@ int ScanForAnswer(const QByteArray &request, TReplyBuffer &buffer, quint32 &coun
     return 0;
 }
 
+/// The rest of a reply comes a byte time apart on a line with a known rate. Rather than waking
+/// for each byte, the wait can sleep until all but the last byte of the next chunk are due; the
+/// frame's last byte is left to the input signal, so a reply is taken as soon as it is whole.
+/// Returns how long to sleep, in ms, or 0 where sleeping saves no wake. Never so long that the
+/// silence time-out (`interval`) could pass for want of a read.
+int NextChunkDueMs(const TCustomComPort &port, const TReplyBuffer &buffer, quint32 count, int interval)
+{
+    const qint64 byteNs = LineByteNs(port);
+    if (byteNs <= 0)
+        return 0;
+    constexpr quint32 Header = 3; // kind and length
+    quint32 missing = MinResponseLength - std::min(count, MinResponseLength - 1);
+    if (count >= Header) {
+        const quint32 length = ReadU16(buffer.data() + 1);
+        missing = length > count ? length - count : 1;
+    }
+    const qint64 ahead = std::min<quint32>(missing - 1, ResponseChunk);
+    if (ahead < 2) // one byte ahead: its own wake is the one a rest would end with
+        return 0;
+    return int(std::min<qint64>((ahead * byteNs + 500000) / 1000000, interval / 2));
+}
+
 int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &buffer, quint32 &count,
              const TExchangeReport &report)
 {
@@ -164,8 +199,9 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
     TPortWaiter &waiter = *held;
     waiter.Resume();
     const TPauseOnExit pause{waiter};
-    bool more = false;   // the last read filled its chunk: there may be more behind it
-    bool woken = false;  // the line reported input during the last pass
+    bool more = false;    // the last read filled its chunk: there may be more behind it
+    bool woken = false;   // the line reported input, or a chunk came due, during the last pass
+    bool resting = false; // sleeping until the next chunk is due, not until the line signals
     for (;;) {
         int n = 0;
         if (more || woken) {
@@ -177,10 +213,16 @@ int Transact(TSensorContext &context, const QByteArray &request, TReplyBuffer &b
                 count += quint32(n);
                 if (ScanForAnswer(request, buffer, count, report) == 1)
                     return ExchangeOk;
-            } else if (!more) {
+            } else if (!more && !resting) {
                 waiter.Rest();
             }
             more = n == room;
+            resting = false;
+            if (n > 0 && !more)
+                if (const int ms = NextChunkDueMs(port, buffer, count, timer.Interval())) {
+                    waiter.RestFor(ms);
+                    resting = true;
+                }
         }
         woken = waiter.Wait(!more);
         if (context.TimedOut || running.hasExpired(longest))

@@ -27,23 +27,13 @@ public:
 TPortWaiter::TPortWaiter(int fd) : FNotifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read))
 {
     QObject::connect(FNotifier.get(), &QSocketNotifier::activated, [this] { Activated(); });
-    FRest.setSingleShot(true);
-    FRest.setInterval(RestMs);
-    QObject::connect(&FRest, &QTimer::timeout, [this] {
-        if (FActive && !FReleased)
-            Watch(true);
-    });
+    SetUpRest();
 }
 
 TPortWaiter::TPortWaiter(TCustomComPort &Port) : FPort(&Port)
 {
     FSignal = QObject::connect(&Port, &TCustomComPort::InputAvailable, [this] { Activated(); });
-    FRest.setSingleShot(true);
-    FRest.setInterval(RestMs);
-    QObject::connect(&FRest, &QTimer::timeout, [this] {
-        if (FActive && !FReleased)
-            Watch(true);
-    });
+    SetUpRest();
     Watch(true);
 }
 
@@ -64,6 +54,19 @@ std::shared_ptr<TPortWaiter> TPortWaiter::ForPort(TCustomComPort &Port)
     if (!waiter || waiter->Released())
         waiter = std::make_shared<TPortWaiter>(Port);
     return waiter;
+}
+
+void TPortWaiter::SetUpRest()
+{
+    FRest.setSingleShot(true);
+    FRest.setTimerType(Qt::PreciseTimer); // a chunk that comes due is read on time
+    QObject::connect(&FRest, &QTimer::timeout, [this] {
+        if (!FActive || FReleased)
+            return;
+        Watch(true);
+        FWoken = FWoken || FDue;
+        FDue = false;
+    });
 }
 
 void TPortWaiter::Watch(bool On)
@@ -97,12 +100,29 @@ bool TPortWaiter::Wait(bool sleep)
 void TPortWaiter::Rest()
 {
     Watch(false);
-    FRest.start();
+    FDue = false;
+    FRest.start(RestMs);
+}
+
+void TPortWaiter::RestFor(int ms)
+{
+    Watch(false);
+    FDue = true;
+    FRest.start(ms);
+}
+
+void TPortWaiter::EndDueRest()
+{
+    if (FDue) {
+        FDue = false;
+        FRest.stop();
+    }
 }
 
 void TPortWaiter::Pause()
 {
     FActive = false;
+    EndDueRest();
     // A watch that looks for input costs while nobody waits; one that is woken does not.
     if (FPort && !FReleased && FPort->InputWatchPolls())
         Watch(false);
@@ -113,6 +133,7 @@ void TPortWaiter::Resume()
     if (FReleased)
         return;
     FActive = true;
+    EndDueRest();
     if (!Watching() && !FRest.isActive())
         Watch(true);
 }

@@ -33,6 +33,9 @@ public:
     /// Input was signalled that a read did not find (a line in an error state stays
     /// readable): stop watching for a short while instead of waking at once again.
     void Rest();
+    /// More input is due in about `ms`: stop watching until then, and wake as for input when
+    /// the time is up. A pause or a new transaction ends such a rest.
+    void RestFor(int ms);
 
     /// Between transactions: the watch stays, but input that wakes it (stray bytes, a line
     /// that stays readable) ends it until the next Resume, so nothing wakes the loop again.
@@ -45,6 +48,8 @@ public:
 
 private:
     void Activated();
+    void SetUpRest();
+    void EndDueRest();
     void Watch(bool On);
     bool Watching() const;
 
@@ -53,6 +58,7 @@ private:
     QMetaObject::Connection FSignal;
     QTimer FRest;
     bool FWoken = false;
+    bool FDue = false; ///< the rest ends with a wake (RestFor)
     bool FActive = true;
     bool FReleased = false;
 };

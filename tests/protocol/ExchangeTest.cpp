@@ -9,14 +9,24 @@
 
 #include <gtest/gtest.h>
 
+
 #include <algorithm>
 #include <atomic>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
 
 const QByteArray IdRequest = BuildRequest(TCommand::ID);
 const QByteArray IdReply = QByteArray::fromRawData("\x06\x08\x00\x51\x54\x03\x01\x17", 8);
+
+/// Times this thread has slept (voluntary context switches).
+long ThreadSleeps()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
 
 QByteArray Front(const TReplyBuffer &buffer, quint32 count)
 {
@@ -40,13 +50,14 @@ struct ExchangeTest : ::testing::Test {
 
     /// Once the sensor has received `requests` requests, sends `bytes` in pieces at
     /// `bytesPerSecond`, each on its own schedule so that slow wake-ups do not add up; stops
-    /// early when `stop` is set.
+    /// early when `stop` is set. Pieces are 10 ms of bytes unless `piece` is given.
     std::thread PacedAfterRequest(QByteArray bytes, int bytesPerSecond, const std::atomic<bool> &stop,
-                                  int requests = 1)
+                                  int requests = 1, qsizetype piece = 0)
     {
-        return std::thread([this, bytes, bytesPerSecond, &stop, requests] {
+        if (piece <= 0)
+            piece = std::max(1, bytesPerSecond / 100);
+        return std::thread([this, bytes, bytesPerSecond, &stop, requests, piece] {
             WaitFor([&] { return sensor->Sensor().Requests().size() >= requests; });
-            const qsizetype piece = std::max(1, bytesPerSecond / 100); // every 10 ms
             QElapsedTimer clock;
             clock.start();
             for (qsizetype at = 0; at < bytes.size() && !stop; at += piece) {
@@ -110,6 +121,28 @@ TEST_F(ExchangeTest, FragmentedReplyOutlastingOnePeriodCompletes)
     EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
     EXPECT_GE(clock.elapsed(), 300); // seven gaps: longer than one period
     EXPECT_EQ(Front(buffer, count), IdReply);
+}
+
+// A byte a line time: the wait sleeps through a chunk's worth of bytes instead of waking for
+// each one, and the reply is still taken whole.
+TEST_F(ExchangeTest, AReplyAtTheLineRateWakesTheWaitPerChunkNotPerByte)
+{
+    TSensorOptions options;
+    options.SilentAfter = 0;
+    Start(options);
+    QByteArray reply(60, '\x42');
+    reply[0] = char(FrameAck);
+    reply[1] = char(reply.size());
+    reply[2] = 0;
+    reply[reply.size() - 1] = char(FrameEnd);
+    std::atomic<bool> stop{false};
+    std::thread peer = PacedAfterRequest(reply, 960, stop, 1, 1);
+    const long sleepsBefore = ThreadSleeps();
+    EXPECT_EQ(Exchange(host.Context, IdRequest, buffer, count), ExchangeOk);
+    const long sleeps = ThreadSleeps() - sleepsBefore;
+    peer.join();
+    EXPECT_EQ(Front(buffer, count), reply);
+    EXPECT_LT(sleeps, reply.size() / 3);
 }
 
 TEST_F(ExchangeTest, NoReplyTimesOutOnePeriodAfterTheWrite)
