@@ -1,6 +1,8 @@
-// What one request/response costs this process, three clients side by side on the same kind of
+// What one request/response costs this process, four clients side by side on the same kind of
 // line: the raw floor (termios, write, poll, read), a client on Qt's serial module (when the
-// build found it), and Exchange on the port as the configurator opens it. Each repetition gives
+// build found it), the floor of a transaction that keeps the protocol's rules (stale input
+// drained, the wait a pass of the event loop), and Exchange on the port as the configurator
+// opens it. Each repetition gives
 // every client a fresh pseudo-terminal pair and a fresh instant peer in its own process, in a
 // rotating order; opening and closing the line are left out. Printed per round trip, as
 // ratios to the raw client of the same run:
@@ -15,6 +17,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,6 +29,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
 #include <vector>
@@ -132,6 +137,48 @@ TCost QtSerialClient(const QString &path, int rounds)
 }
 #endif
 
+/// The least a transaction that keeps the protocol's rules can do, written without the serial
+/// component: read the stale input away, write, and sleep in one pass of the event loop (the
+/// window's messages are handled there) until a notifier reports the reply, then read it,
+/// while the time-out timer runs.
+TCost RulesClient(const QString &path, int rounds)
+{
+    const int fd = bench::OpenRaw(path);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    bool woken = false;
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&woken] { woken = true; });
+    QTimer timeout; // never due here, but it is armed through every wait, as the transaction's
+    timeout.setTimerType(Qt::PreciseTimer);
+    timeout.start(DefaultTimerInterval);
+    TCost before;
+    for (int i = -SessionStart; i < rounds; ++i) {
+        if (i == 0)
+            before = Now();
+        TReplyBuffer buffer;
+        while (::read(fd, buffer.data(), ResponseChunk) > 0) {
+        }
+        if (::write(fd, Request().constData(), size_t(Request().size())) != Request().size())
+            std::abort();
+        quint32 count = 0;
+        for (;;) {
+            woken = false;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (!woken)
+                continue;
+            const ssize_t n = ::read(fd, buffer.data() + count, ResponseChunk);
+            if (n > 0) {
+                count += quint32(n);
+                if (ScanResponse(buffer.data(), count) == 1)
+                    break;
+            }
+        }
+    }
+    const TCost spent = Now() - before;
+    ::close(fd);
+    return spent;
+}
+
 struct TNamedClient {
     const char *Name;
     TClient Run;
@@ -143,6 +190,7 @@ std::vector<TNamedClient> Clients()
 #ifdef TQ_HAVE_QT_SERIAL
     clients.push_back({"qtserial", QtSerialClient});
 #endif
+    clients.push_back({"rules", RulesClient});
     clients.push_back({"exchange", ExchangeClient});
     return clients;
 }
