@@ -10,6 +10,7 @@
 #include "serial/net/NetEventSource.h"
 #include "serial/unix/EventFdWakeup.h"
 
+#include "serial/RxQueueEvents_p.h"
 #include "serial/net/NetLink.h"
 
 #include <atomic>
@@ -87,22 +88,14 @@ public:
         KickEventFd(FWake);
     }
 
-    void Consumed() override { FReads.fetch_add(1); }
+    void Consumed() override { FRx.Consumed(); }
 
 private:
     void Collect(TComEvents &Events)
     {
         int count = 0;
         FLink->InputCount(count);
-        const quint32 reads = FReads.load();
-        if (count > 0 && (count > FLastCount || reads != FLastReads)) {
-            Events.Include(evRxChar);
-            if (FSetup.RxFullCount > 0 && count >= FSetup.RxFullCount
-                && (FLastCount < FSetup.RxFullCount || reads != FLastReads))
-                Events.Include(evRx80Full);
-        }
-        FLastCount = count;
-        FLastReads = reads;
+        FRx.Look(count, FSetup.RxFullCount, Events);
         if (FTxPending.load()) {
             int queued = 0;
             if (FLink->OutputCount(queued) == 0 && queued == 0) {
@@ -137,9 +130,7 @@ private:
     const TEventSetup FSetup;
     int FStop = -1, FWake = -1;
     std::atomic<bool> FTxPending{false};
-    std::atomic<quint32> FReads{0};
-    int FLastCount = 0;
-    quint32 FLastReads = 0;
+    TRxQueueEvents FRx;
     bool FEnded = false;
     TComPortState FBase;
 };

@@ -19,6 +19,7 @@
 // A hang-up (adapter unplugged, pty master closed) ends the wait with EIO.
 
 #include "serial/unix/UnixEventSource.h"
+#include "serial/RxQueueEvents_p.h"
 #include "serial/unix/EventFdWakeup.h"
 
 #include "serial/unix/UnixIoctl.h"
@@ -157,7 +158,7 @@ public:
         KickEventFd(FWake);
     }
 
-    void Consumed() override { FReads.fetch_add(1); }
+    void Consumed() override { FRx.Consumed(); }
 
     void SetWatched(TComEvents Events) override
     {
@@ -240,17 +241,8 @@ private:
     {
         if (Device && (FActive.Contains(evRxChar) || FActive.Contains(evRx80Full))) {
             int count = 0;
-            if (Ioctl(FHandle, FIONREAD, &count) == 0) {
-                const quint32 reads = FReads.load();
-                if (count > 0 && (count > FLastCount || reads != FLastReads)) {
-                    Events.Include(evRxChar);
-                    if (FSetup.RxFullCount > 0 && count >= FSetup.RxFullCount
-                        && (FLastCount < FSetup.RxFullCount || reads != FLastReads))
-                        Events.Include(evRx80Full);
-                }
-                FLastCount = count;
-                FLastReads = reads;
-            }
+            if (Ioctl(FHandle, FIONREAD, &count) == 0)
+                FRx.Look(count, FSetup.RxFullCount, Events);
         }
         if (FTxPending.load()) {
             int queued = 0;
@@ -340,9 +332,7 @@ private:
     TComEvents FActive;           ///< what the set waits for now; event thread only
     int FEpoll = -1, FStop = -1, FWake = -1;
     std::atomic<bool> FTxPending{false};
-    std::atomic<quint32> FReads{0};
-    int FLastCount = 0;
-    quint32 FLastReads = 0;
+    TRxQueueEvents FRx;
     bool FHaveCounts = false;
     serial_icounter_struct FBase{};
     int FLines = 0;

@@ -35,20 +35,6 @@ double CpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-/// Pumps the port's thread until Done holds (hang guard 5 s).
-bool PumpUntil(const std::function<bool()> &Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done()) {
-        if (t.elapsed() > 5000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 /// A thread-safe record of what happened, in order. Held as plain strings: implicitly shared
 /// Qt lists would be shared between the writing and the reading thread.
 struct Journal {

@@ -13,19 +13,6 @@
 
 namespace {
 
-/// Polls until Done holds, without pumping events (hang guard 5 s).
-bool WaitFor(const std::function<bool()> &Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done()) {
-        if (t.elapsed() > 5000)
-            return false;
-        QThread::usleep(200);
-    }
-    return true;
-}
-
 /// A port whose first received byte makes its smNone handler close it; the close then takes
 /// SlowMs in OnBeforeClose on the event thread.
 struct SelfClosingPort {

@@ -10,18 +10,6 @@
 
 namespace {
 
-bool PumpUntil(const std::function<bool()> &Done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!Done()) {
-        if (t.elapsed() > 5000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
 TEST(NetEvents, ServerNoticesReachTheHandlersInEveryMode)
 {
     for (TSyncMethod mode : {smThreadSync, smWindowSync, smNone}) {
