@@ -11,7 +11,6 @@
 #include "tools/sensor-cli/SensorHost.h"
 #include "tools/sensor-cli/SettingsImage.h"
 
-
 #include <cstring>
 #include <functional>
 
@@ -24,10 +23,8 @@ QString Hex4(quint16 value)
 
 /// Why a network port did not open, from the error of that open: asking again would be a new
 /// connection to the server.
-TPortOutcome NetOpenFailure(const QString &name, int error)
+void DescribeNetOpenFailure(const QString &name, int error, TPortOutcome &out)
 {
-    TPortOutcome out;
-    out.Code = ExitNoPort;
     const TComOpenFailure f = DiagnoseOpenFailure(name, error);
     out.Status = OpenFailureStatus(f);
     if (f.Reason == TComOpenFailure::ofServerBusy)
@@ -36,7 +33,6 @@ TPortOutcome NetOpenFailure(const QString &name, int error)
         out.Detail = QString::fromLocal8Bit(std::strerror(error));
     if (out.Detail.isEmpty() && f.Reason != TComOpenFailure::ofOther)
         out.Detail = f.DevicePath;
-    return out;
 }
 
 /// The line went away while connecting: neither "no sensor" nor another type of device.
@@ -79,9 +75,7 @@ bool Connect(TSensorHost &host, TPortOutcome &out)
             : QStringLiteral("no identification");
     } else if (!host.Opened()) {
         if (IsNetPortName(host.Port())) {
-            const TPortOutcome failure = NetOpenFailure(host.Port(), host.OpenError());
-            out.Status = failure.Status;
-            out.Detail = failure.Detail;
+            DescribeNetOpenFailure(host.Port(), host.OpenError(), out);
         } else {
             out.Status = OpenFailureStatus(host.OpenFailure());
             out.Detail = OpenFailureReason(host.OpenFailure());

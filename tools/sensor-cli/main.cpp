@@ -235,11 +235,10 @@ int RunStatus(const TCommandLine &line, const QList<TPortOutcome> &outcomes)
 /// before any port is touched.
 void CheckFilePaths(const TCommandLine &line)
 {
-    QStringList paths;
-    if (!line.Output.isEmpty())
-        for (const QString &port : line.Ports)
-            paths << OutputFor(line, port);
-    for (const QString &path : std::as_const(paths)) {
+    if (line.Output.isEmpty())
+        return;
+    for (const QString &port : line.Ports) {
+        const QString path = OutputFor(line, port);
         const QFileInfo info(path);
         if (info.exists() && !info.isFile())
             throw TFileError{path, QStringLiteral("not a regular file")};
